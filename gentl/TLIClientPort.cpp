@@ -1,0 +1,149 @@
+// Exported port functions: register access to every module through its port handle.
+#include "gentl/ArgumentChecks.h"
+#include "gentl/CatchFrame.h"
+#include "gentl/MsgComposer.h"
+#include "modules/CommonBase.h"
+
+using namespace GenTL;
+
+namespace {
+
+constexpr FrameOptions kPortFrame{GC_ERR_INVALID_HANDLE, "Unknown Error"};
+
+// The live module behind a port handle; null and stale handles are refused alike.
+IPort* ResolvePort(PORT_HANDLE hPort) {
+    CheckHandle(hPort, "hPort");
+    ICommonBase* module = ICommonBase::FromHandle(hPort);
+    if (module == nullptr) {
+        throw invalid_handle_exception(MsgComposer("Specified hPort is invalid: hPort = 0x%p.", hPort));
+    }
+    return module;
+}
+
+void CheckSizeAndBuffer(const size_t* piSize, const void* pBuffer) {
+    CheckParameter(piSize, "piSize");
+    CheckBufferSize(piSize, pBuffer, "piSize", "pBuffer");
+}
+
+void CheckStackArguments(PORT_HANDLE hPort, const PORT_REGISTER_STACK_ENTRY* pEntries, const size_t* piNumEntries) {
+    CheckHandle(hPort, "hPort");
+    CheckParameter(pEntries, "pEntries");
+    CheckParameter(piNumEntries, "piNumEntries");
+}
+
+// Runs access(entry) for each stacked entry; on a failure the count is left unchanged.
+template <class Access>
+void ForEachEntry(PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries, Access access) {
+    const size_t count = *piNumEntries;
+    for (size_t i = 0; i < count; ++i) {
+        access(pEntries[i]);
+    }
+    *piNumEntries = count;
+}
+
+}  // namespace
+
+extern "C" {
+
+GC_API GCReadPort(PORT_HANDLE hPort, uint64_t iAddress, void* pBuffer, size_t* piSize) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckSizeAndBuffer(piSize, pBuffer);
+        ResolvePort(hPort)->ReadData(iAddress, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer, size_t* piSize) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckSizeAndBuffer(piSize, pBuffer);
+        ResolvePort(hPort)->WriteData(iAddress, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API GCReadPortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckStackArguments(hPort, pEntries, piNumEntries);
+        IPort* port = ResolvePort(hPort);
+        ForEachEntry(pEntries, piNumEntries, [port](PORT_REGISTER_STACK_ENTRY& entry) {
+            port->ReadData(entry.Address, entry.pBuffer, &entry.Size);
+        });
+        return RecordSuccess();
+    });
+}
+
+GC_API GCWritePortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckStackArguments(hPort, pEntries, piNumEntries);
+        IPort* port = ResolvePort(hPort);
+        ForEachEntry(pEntries, piNumEntries, [port](PORT_REGISTER_STACK_ENTRY& entry) {
+            port->WriteData(entry.Address, entry.pBuffer, &entry.Size);
+        });
+        return RecordSuccess();
+    });
+}
+
+GC_API GCGetPortURL(PORT_HANDLE hPort, char* sURL, size_t* piSize) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckHandle(hPort, "hPort");
+        CheckParameter(piSize, "piSize");
+        CheckBufferSize(piSize, sURL, "piSize", "sURL");
+        ResolvePort(hPort)->GetURL(sURL, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API GCGetNumPortURLs(PORT_HANDLE hPort, uint32_t* piNumURLs) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckHandle(hPort, "hPort");
+        CheckParameter(piNumURLs, "piNumURLs");
+        ResolvePort(hPort)->GetNumPortURLs(piNumURLs);
+        return GC_ERR_SUCCESS;
+    });
+}
+
+GC_API GCGetPortURLInfo(PORT_HANDLE hPort, uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
+                        void* pBuffer, size_t* piSize) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckHandle(hPort, "hPort");
+        CheckInfoArguments(piType, pBuffer, piSize);
+        ResolvePort(hPort)->GetPortURLInfo(iURLIndex, iInfoCmd, piType, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API GCGetPortInfo(PORT_HANDLE hPort, PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
+                     size_t* piSize) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckHandle(hPort, "hPort");
+        CheckInfoArguments(piType, pBuffer, piSize);
+        ResolvePort(hPort)->GetPortInfo(iInfoCmd, piType, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+}  // extern "C"

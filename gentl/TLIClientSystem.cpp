@@ -1,0 +1,183 @@
+// Exported System functions: open and close the System and reach its interface list.
+#include "gentl/ArgumentChecks.h"
+#include "gentl/CatchFrame.h"
+#include "gentl/InfoWriters.h"
+#include "gentl/MsgComposer.h"
+#include "gentl/TLInfo.h"
+#include "modules/Interface.h"
+#include "modules/TL.h"
+
+using namespace GenTL;
+
+namespace GenTL {
+// The System handle handed out by the last successful TLOpen.
+void* g_hSystem = nullptr;
+}  // namespace GenTL
+
+namespace {
+
+constexpr FrameOptions kUnknownErrorFrame{0, "Unknown Error"};
+
+// Only the handle TLOpen handed out names the System.
+CTL* ResolveSystem(TL_HANDLE hSystem) {
+    if (hSystem == nullptr || hSystem != g_hSystem) {
+        throw invalid_handle_exception(
+            MsgComposer("Specified hSystem is invalid or not the original handle: hSystem = 0x%p, Specified = 0x%p.",
+                        hSystem, g_hSystem));
+    }
+    return CTL::CheckCTL(hSystem);
+}
+
+}  // namespace
+
+extern "C" {
+
+GC_API TLOpen(TL_HANDLE* phSystem) {
+    return CatchFrame(FrameOptions{0, "GPF in TLOpen"}, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckParameter(phSystem, "phSystem");
+        if (*phSystem != nullptr || g_Controller.GetTransportLayer() != nullptr) {
+            throw resource_in_use_exception(
+                MsgComposer("Specified phSystem is in use: phSystem = 0x%p.", static_cast<void*>(phSystem)));
+        }
+        g_Controller.CreateTransportLayer();
+        CTL* system = g_Controller.GetTransportLayer();
+        if (system == nullptr) {
+            throw invalid_handle_exception("There's no available transport layer module.");
+        }
+        // A System that could not be opened is discarded, so that a later TLOpen can try again.
+        bool opened = false;
+        try {
+            void* handle = nullptr;
+            opened = system->TLOpen(&handle);
+        } catch (...) {
+            g_Controller.CloseSystem();
+            throw;
+        }
+        if (!opened) {
+            g_Controller.CloseSystem();
+            throw invalid_handle_exception(MsgComposer(
+                "Failed to open the system module specified by phSystem: phSystem = 0x%p.", static_cast<void*>(phSystem)));
+        }
+        g_hSystem = system;
+        *phSystem = system;
+        return RecordSuccess();
+    });
+}
+
+GC_API TLClose(TL_HANDLE hSystem) {
+    return CatchFrame(FrameOptions{0, "Unknown Exception thrown"}, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckHandle(hSystem, "hSystem");
+        if (hSystem != g_hSystem) {
+            throw invalid_handle_exception(MsgComposer(
+                "Specified hSystem is not the original handle: hSystem = 0x%p, Specified = 0x%p.", hSystem, g_hSystem));
+        }
+        g_Controller.CloseSystem();
+        return RecordSuccess();
+    });
+}
+
+GC_API TLGetInfo(TL_HANDLE hSystem, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckHandle(hSystem, "hSystem");
+        CheckInfoArguments(piType, pBuffer, piSize);
+        if (iInfoCmd != TL_INFO_ID) {
+            CTL::CheckCTL(hSystem)->GetInfo(iInfoCmd, piType, pBuffer, piSize);
+            return GC_ERR_SUCCESS;
+        }
+        std::string name;
+        if (!GetProducerFileName(name)) {
+            return GC_ERR_ERROR;
+        }
+        if (*piSize != 0 && *piSize < name.size() + 1) {
+            throw buffer_too_small_exception(MsgComposer("Prepared buffer is too small. Required: %d. Prepared: %d.",
+                                                         static_cast<int>(name.size() + 1), static_cast<int>(*piSize)));
+        }
+        SetReturnParam(pBuffer, piSize, piType, name);
+        return GC_ERR_SUCCESS;
+    });
+}
+
+GC_API TLGetNumInterfaces(TL_HANDLE hSystem, uint32_t* piNumInterfaces) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        ResolveSystem(hSystem);
+        CheckParameter(piNumInterfaces, "piNumInterfaces");
+        *piNumInterfaces = CTL::CheckCTL(hSystem)->GetNumInterfaces();
+        return RecordSuccess();
+    });
+}
+
+GC_API TLGetInterfaceID(TL_HANDLE hSystem, uint32_t iIndex, char* sIfaceID, size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        std::string id;
+        ResolveSystem(hSystem)->GetInterfacesID(iIndex, id);
+        SetReturnParam(sIfaceID, piSize, nullptr, id);
+        return RecordSuccess();
+    });
+}
+
+GC_API TLGetInterfaceInfo(TL_HANDLE hSystem, const char* sIfaceID, INTERFACE_INFO_CMD iInfoCmd,
+                          INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
+    return CatchFrame(kUnknownErrorFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        ResolveSystem(hSystem);
+        CheckParameter(sIfaceID, "sIfaceID");
+        CheckInfoArguments(piType, pBuffer, piSize);
+        CTL::CheckCTL(hSystem)->GetInterfaceInfo(sIfaceID, iInfoCmd, piType, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API TLUpdateInterfaceList(TL_HANDLE hSystem, bool8_t* pbChanged, uint64_t iTimeout) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        ResolveSystem(hSystem)->UpdateInterfaceList(pbChanged, iTimeout);
+        return RecordSuccess();
+    });
+}
+
+GC_API TLOpenInterface(TL_HANDLE hSystem, const char* sIfaceID, IF_HANDLE* phIface) {
+    return CatchFrame(kUnknownErrorFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        ResolveSystem(hSystem);
+        CheckParameter(phIface, "phIface");
+        CheckParameter(sIfaceID, "sIfaceID");
+        CInterface* iface = nullptr;
+        CTL::CheckCTL(hSystem)->GetInterface(sIfaceID, &iface);
+        if (iface == nullptr) {
+            throw invalid_handle_exception(
+                MsgComposer("Specified pInterface is invalid: pInterface = 0x%p.", static_cast<void*>(iface)));
+        }
+        *phIface = iface;
+        // An interface that is open already keeps its one registry entry and handle.
+        if (g_Controller.FindInterface(iface)) {
+            return GC_ERR_RESOURCE_IN_USE;
+        }
+        if (g_Controller.AddInterface(sIfaceID, phIface) != GC_ERR_SUCCESS) {
+            return GC_ERR_RESOURCE_IN_USE;
+        }
+        return RecordSuccess();
+    });
+}
+
+}  // extern "C"

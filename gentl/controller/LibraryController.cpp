@@ -1,0 +1,272 @@
+#include "gentl/controller/LibraryController.h"
+
+#include <cstring>
+
+#include "gentl/Exceptions.h"
+#include "gentl/TLIError.h"
+#include "modules/TL.h"
+
+namespace GenTL {
+
+CLibraryController g_Controller;
+
+namespace {
+
+// Ordered substrings of runtime-error texts and the codes they stand for.
+struct RuntimeErrorRule {
+    const char* substring;
+    int code;
+};
+
+constexpr RuntimeErrorRule kRuntimeErrorRules[] = {
+    {"Invalid", GC_ERR_INVALID_HANDLE},
+    {"not implemented", GC_ERR_NOT_IMPLEMENTED},
+    {"Unable to find", GC_ERR_INVALID_ID},
+    {"Device already open", GC_ERR_RESOURCE_IN_USE},
+    {"Device not available", GC_ERR_NOT_AVAILABLE},
+    {"Device access denied", GC_ERR_ACCESS_DENIED},
+    {"Data stream already open", GC_ERR_RESOURCE_IN_USE},
+};
+
+template <typename Map>
+size_t CountLocked(CCriticalSection& section, const Map& map) {
+    CAutoLock lock(section);
+    return map.size();
+}
+
+template <typename Map>
+void ClearLocked(CCriticalSection& section, Map& map) {
+    CAutoLock lock(section);
+    map.clear();
+}
+
+}  // namespace
+
+int CLibraryController::Check_SetupInitialized() {
+    if (!m_b_initialized) {
+        return GetErrorCode(GC_ERR_NOT_INITIALIZED, "GC_ERR_NOT_INITIALIZED");
+    }
+    return GC_ERR_SUCCESS;
+}
+
+int CLibraryController::Check_Setup_And_Transport_Initialized() {
+    if (const int code = Check_SetupInitialized()) {
+        return code;
+    }
+    if (m_p_transport_layer.load() == nullptr) {
+        return GetErrorCode(GC_ERR_INVALID_HANDLE, "GC_ERR_INVALID_HANDLE");
+    }
+    return GC_ERR_SUCCESS;
+}
+
+int CLibraryController::Check_Setup_And_Transport_Initialized_With_Open_Interface() {
+    if (const int code = Check_SetupInitialized()) {
+        return code;
+    }
+    if (m_p_transport_layer.load() == nullptr || GetNumberOpenInterfaces() == 0) {
+        return GetErrorCode(GC_ERR_INVALID_HANDLE, "GC_ERR_INVALID_HANDLE");
+    }
+    return GC_ERR_SUCCESS;
+}
+
+bool CLibraryController::InitLib() {
+    m_b_initialized = true;
+    return true;
+}
+
+void CLibraryController::CreateTransportLayer() {
+    if (m_p_transport_layer.load() == nullptr) {
+        m_p_transport_layer = new CTL();
+    }
+}
+
+size_t CLibraryController::GetNumberOpenInterfaces() { return CountLocked(m_cs_interfaces, m_map_interfaces); }
+
+size_t CLibraryController::GetNumberOpenDevices() { return CountLocked(m_cs_open_devices, m_map_open_devices); }
+
+size_t CLibraryController::GetTotalNumberOpenStreams() { return CountLocked(m_cs_data_streams, m_map_data_streams); }
+
+size_t CLibraryController::GetNumberAnnouncedBuffers() {
+    return CountLocked(m_cs_announced_buffers, m_map_announced_buffers);
+}
+
+int CLibraryController::AddInterface(const std::string& id, void** phIface) {
+    CAutoLock lock(m_cs_interfaces);
+    const auto it = m_map_interfaces.find(id);
+    if (it != m_map_interfaces.end()) {
+        *phIface = it->second;
+        return GC_ERR_RESOURCE_IN_USE;
+    }
+    m_map_interfaces.emplace(id, *phIface);
+    return GC_ERR_SUCCESS;
+}
+
+bool CLibraryController::FindInterface(void* hIface) {
+    CAutoLock lock(m_cs_interfaces);
+    for (const auto& entry : m_map_interfaces) {
+        if (entry.second == hIface) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLibraryController::RemoveInterface(void* hIface) {
+    CAutoLock lock(m_cs_interfaces);
+    for (auto it = m_map_interfaces.begin(); it != m_map_interfaces.end(); ++it) {
+        if (it->second == hIface) {
+            {
+                CAutoLock devices(m_cs_open_devices);
+                m_map_open_devices.erase(hIface);
+            }
+            m_map_interfaces.erase(it);
+            return;
+        }
+    }
+}
+
+void CLibraryController::AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& device) {
+    CAutoLock lock(m_cs_open_devices);
+    m_map_open_devices.emplace(hIface, device);
+}
+
+bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
+    CAutoLock lock(m_cs_open_devices);
+    for (const auto& entry : m_map_open_devices) {
+        const std::shared_ptr<CDevice> device = entry.second.lock();
+        if (device && static_cast<void*>(device.get()) == hDevice) {
+            if (phIface != nullptr) {
+                *phIface = entry.first;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLibraryController::AddPort(void* hDevice, void* hPort) {
+    CAutoLock lock(m_cs_ports);
+    m_map_ports.emplace(hDevice, hPort);
+}
+
+void CLibraryController::AddDataStream(void* hDevice, S_DataStream_Information& info) {
+    CAutoLock lock(m_cs_data_streams);
+    m_map_data_streams.emplace(hDevice, info);
+}
+
+bool CLibraryController::FindDataStreamHandle(void* hDataStream, void** phDevice) {
+    CAutoLock lock(m_cs_data_streams);
+    for (const auto& entry : m_map_data_streams) {
+        if (entry.second.h_data_stream == hDataStream) {
+            if (phDevice != nullptr) {
+                *phDevice = entry.first;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLibraryController::RemoveDataStream(void* hDataStream) {
+    CAutoLock lock(m_cs_data_streams);
+    for (auto it = m_map_data_streams.begin(); it != m_map_data_streams.end();) {
+        it = it->second.h_data_stream == hDataStream ? m_map_data_streams.erase(it) : std::next(it);
+    }
+}
+
+void CLibraryController::AddAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info) {
+    CAutoLock lock(m_cs_announced_buffers);
+    m_map_announced_buffers.emplace(hDataStream, info);
+}
+
+bool CLibraryController::FindAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info) {
+    CAutoLock lock(m_cs_announced_buffers);
+    const auto range = m_map_announced_buffers.equal_range(hDataStream);
+    for (auto it = range.first; it != range.second; ++it) {
+        const S_Announced_Buffer_Information& entry = it->second;
+        if (entry.p_memory != nullptr && entry.p_memory == info.p_memory && entry.h_buffer == info.h_buffer &&
+            entry.i_size == info.i_size) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLibraryController::RemoveAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info) {
+    CAutoLock lock(m_cs_announced_buffers);
+    const auto range = m_map_announced_buffers.equal_range(hDataStream);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second.h_buffer == info.h_buffer && it->second.p_memory == info.p_memory) {
+            m_map_announced_buffers.erase(it);
+            return;
+        }
+    }
+}
+
+void CLibraryController::RemoveAllAnnouncedBuffers(void* hDataStream) {
+    CAutoLock lock(m_cs_announced_buffers);
+    m_map_announced_buffers.erase(hDataStream);
+}
+
+int CLibraryController::CheckReadOnlyMode(void* hPort) {
+    if (hPort == nullptr) {
+        throw invalid_handle_exception("Invalid Handle");
+    }
+    // Only device ports can be opened read-only; the modules served so far are always writable.
+    return GC_ERR_SUCCESS;
+}
+
+int CLibraryController::Handle_Runtime_Error(const std::runtime_error& error) {
+    const char* text = error.what();
+    int code = GC_ERR_ERROR;
+    for (const RuntimeErrorRule& rule : kRuntimeErrorRules) {
+        if (std::strstr(text, rule.substring) != nullptr) {
+            code = rule.code;
+            break;
+        }
+    }
+    return GetErrorCode(code, text);
+}
+
+void CLibraryController::CloseSystem() {
+    {
+        CAutoLock lock(m_cs_interfaces);
+        const InterfaceCloseFunc close = m_fn_interface_close;
+        if (!m_map_interfaces.empty() && close != nullptr) {
+            const std::map<std::string, void*> open = m_map_interfaces;
+            for (const auto& entry : open) {
+                if (entry.second != nullptr) {
+                    close(entry.second);
+                }
+            }
+        }
+    }
+    ClearLocked(m_cs_announced_buffers, m_map_announced_buffers);
+    ClearLocked(m_cs_data_streams, m_map_data_streams);
+    ClearLocked(m_cs_ports, m_map_ports);
+    ClearLocked(m_cs_open_devices, m_map_open_devices);
+    ClearLocked(m_cs_interfaces, m_map_interfaces);
+    DeleteTransportLayer();
+}
+
+void CLibraryController::CloseLib() {
+    m_b_initialized = false;
+    if (m_p_transport_layer.load() == nullptr) {
+        return;
+    }
+    CloseSystem();
+    ClearRegistries();
+    DeleteTransportLayer();
+}
+
+void CLibraryController::ClearRegistries() {
+    ClearLocked(m_cs_interfaces, m_map_interfaces);
+    ClearLocked(m_cs_open_devices, m_map_open_devices);
+    ClearLocked(m_cs_ports, m_map_ports);
+    ClearLocked(m_cs_data_streams, m_map_data_streams);
+    ClearLocked(m_cs_announced_buffers, m_map_announced_buffers);
+}
+
+void CLibraryController::DeleteTransportLayer() { delete m_p_transport_layer.exchange(nullptr); }
+
+}  // namespace GenTL

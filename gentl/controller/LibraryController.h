@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "gentl/GenTL.h"
+#include "gentl/controller/CriticalSection.h"
+
+namespace GenTL {
+
+class CTL;
+class CDevice;
+
+struct S_DataStream_Information {
+    std::string str_id;
+    void* h_data_stream = nullptr;
+};
+
+struct S_Announced_Buffer_Information {
+    void* h_buffer = nullptr;
+    void* p_memory = nullptr;
+    void* p_user = nullptr;
+    size_t i_size = 0;
+};
+
+using InterfaceCloseFunc = GC_ERROR (*)(IF_HANDLE);
+
+// The library-wide registry behind the exported functions: which handles the consumer holds and
+// how they hang together (interface -> device -> data stream -> announced buffer, device -> remote
+// device port). Each registry has its own recursive lock; the lock order is interfaces -> open
+// devices -> data streams / ports.
+class CLibraryController {
+public:
+    CLibraryController() = default;
+    CLibraryController(const CLibraryController&) = delete;
+    CLibraryController& operator=(const CLibraryController&) = delete;
+    ~CLibraryController() = default;
+
+    // Guards: record their failure and return its code, 0 when they pass.
+    int Check_SetupInitialized();
+    int Check_Setup_And_Transport_Initialized();
+    int Check_Setup_And_Transport_Initialized_With_Open_Interface();
+
+    bool InitLib();
+    bool IsInitialized() const { return m_b_initialized; }
+    void CreateTransportLayer();
+    CTL* GetTransportLayer() const { return m_p_transport_layer; }
+    void SetInterfaceCloseCallback(InterfaceCloseFunc callback) { m_fn_interface_close = callback; }
+
+    size_t GetNumberOpenInterfaces();
+    size_t GetNumberOpenDevices();
+    size_t GetTotalNumberOpenStreams();
+    size_t GetNumberAnnouncedBuffers();
+
+    int AddInterface(const std::string& id, void** phIface);
+    bool FindInterface(void* hIface);
+    void RemoveInterface(void* hIface);
+
+    void AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& device);
+    bool FindOpenDeviceHandle(void* hDevice, void** phIface);
+
+    void AddPort(void* hDevice, void* hPort);
+
+    void AddDataStream(void* hDevice, S_DataStream_Information& info);
+    bool FindDataStreamHandle(void* hDataStream, void** phDevice);
+    void RemoveDataStream(void* hDataStream);
+
+    void AddAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info);
+    bool FindAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info);
+    void RemoveAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info);
+    void RemoveAllAnnouncedBuffers(void* hDataStream);
+
+    int CheckReadOnlyMode(void* hPort);
+    int Handle_Runtime_Error(const std::runtime_error& error);
+
+    void CloseSystem();
+    void CloseLib();
+
+private:
+    void ClearRegistries();
+    void DeleteTransportLayer();
+
+    // Read by every guard without a registry lock, so kept atomic.
+    std::atomic<bool> m_b_initialized{false};
+    std::atomic<CTL*> m_p_transport_layer{nullptr};
+    std::atomic<InterfaceCloseFunc> m_fn_interface_close{nullptr};
+
+    std::map<std::string, void*> m_map_interfaces;
+    CCriticalSection m_cs_interfaces;
+    std::multimap<void*, std::weak_ptr<CDevice>> m_map_open_devices;
+    CCriticalSection m_cs_open_devices;
+    std::multimap<void*, void*> m_map_ports;
+    CCriticalSection m_cs_ports;
+    std::multimap<void*, S_DataStream_Information> m_map_data_streams;
+    CCriticalSection m_cs_data_streams;
+    std::multimap<void*, S_Announced_Buffer_Information> m_map_announced_buffers;
+    CCriticalSection m_cs_announced_buffers;
+};
+
+extern CLibraryController g_Controller;
+
+}  // namespace GenTL

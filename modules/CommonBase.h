@@ -1,0 +1,51 @@
+// The interfaces every module object shares: a register port and an event source.
+#pragma once
+
+#include <cstdint>
+
+#include "gentl/GenTL.h"
+
+namespace GenTL {
+
+class IPort {
+public:
+    virtual uint64_t ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) = 0;
+    virtual uint64_t WriteData(uint64_t iAddress, const void* pBuffer, uint64_t* piSize) = 0;
+    virtual uint32_t ReadReg(uint64_t iAddress, uint32_t& iValue) = 0;
+    virtual void WriteReg(uint64_t iAddress, uint32_t iValue) = 0;
+    virtual void GetURL(char* sURL, uint64_t* piSize) = 0;
+    virtual void GetPortInfo(PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) = 0;
+    virtual void GetNumPortURLs(uint32_t* piNumURLs) = 0;
+    virtual void GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
+                                size_t* piSize) = 0;
+
+protected:
+    ~IPort() = default;
+};
+
+class IEventSrc {
+public:
+    virtual void Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) = 0;
+    virtual void Unregister(EVENT_TYPE iEventID) = 0;
+
+protected:
+    ~IEventSrc() = default;
+};
+
+// Common base of the module classes. A module's address is its handle: while the object lives it
+// is listed in the handle registry, so that handles from consumers can be checked before use.
+class ICommonBase : public IPort, public IEventSrc {
+public:
+    virtual ICommonBase* GetParent() = 0;
+
+    // The live module behind a consumer handle, or null when the handle is not one.
+    static ICommonBase* FromHandle(const void* handle);
+
+protected:
+    ICommonBase();
+    ~ICommonBase();
+    ICommonBase(const ICommonBase&) = delete;
+    ICommonBase& operator=(const ICommonBase&) = delete;
+};
+
+}  // namespace GenTL

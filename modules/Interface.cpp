@@ -1,0 +1,346 @@
+#include "modules/Interface.h"
+
+#include "gentl/Exceptions.h"
+#include "gentl/InfoWriters.h"
+#include "gentl/MsgComposer.h"
+#include "gentl/Platform.h"
+#include "gentl/TLInfo.h"
+#include "modules/ModuleSupport.h"
+#include "modules/TL.h"
+#include "resources/ResourceTable.h"
+
+namespace GenTL {
+
+const std::string CInterface::m_str_file_name = "KVTLI.xml";
+
+namespace {
+
+const PortDescription kInterfaceDescription{kFileNameInterface, kResourceInterface, kResourceTypeInterface,
+                                           kDescriptionAddressInterface, 9};
+constexpr URLErrorTexts kURLErrors{"Specified iSize is invalid: iSize = 0x%p.",
+                                   "Invalid Buffer Size; Required = %d, Prepared = %d."};
+constexpr uint64_t kUpdateTimeout = 500;
+constexpr int64_t kModuleEventID = 1234;
+
+enum InterfaceRegister : uint64_t {
+    kRegInterfaceID = 0x000,
+    kRegDisplayName = 0x100,
+    kRegUpdateDeviceList = 0x280,
+    kRegDeviceID = 0x380,
+    kRegDeviceCount = 0x480,
+    kRegDeviceSelector = 0x484,
+    kRegDeviceVendorName = 0x488,
+    kRegDeviceModelName = 0x4C8,
+    kRegDeviceType = 0x508,
+    kRegReserved = 0x548,
+    kRegDeviceAccessStatus = 0x54C,
+    kRegDevicesOpen = 0x590,
+    kRegDeviceIsAccessible = 0x594,
+    kRegFeatureChangeTarget = 0x5A0,
+    kRegFeatureChangeDestination = 0x5A4,
+    kRegEventNotification = 0x5B0,
+    kRegModuleEventTarget = 0x5C0,
+};
+
+constexpr uint64_t kTextBlock = 256;
+
+// Enables or disables one of the interface's event objects and hands out its handle.
+template <class Event>
+void ToggleEvent(Event& event, bool enable, EVENT_HANDLE* phEvent) {
+    if (!enable) {
+        event.DisableEvent();
+        return;
+    }
+    event.EnableEvent();
+    *phEvent = &event;
+}
+
+}  // namespace
+
+CInterface::CInterface(std::shared_ptr<CInterfaceInfo> info, CTL* pTL, Quibbon::IInterface* pComponent)
+    : m_sp_info(std::move(info)), m_p_tl(pTL), m_port(kInterfaceDescription), m_p_component(pComponent) {
+    InitPort();
+    m_sp_event_invalidate = std::make_shared<CEventFeatureInvalidate>();
+    m_sp_event_change = std::make_shared<CEventFeatureChange>();
+    m_sp_event_module = std::make_shared<CEventGenApiEvent>();
+}
+
+CInterface::~CInterface() {
+    m_vec_sp_devices.clear();
+    m_port.Map().SetReg(kRegDeviceCount, 0);
+    if (m_p_tl != nullptr) {
+        m_p_tl->ReleaseChild(this);
+    }
+    if (m_p_component != nullptr) {
+        m_p_component->Release();
+    }
+}
+
+void CInterface::InitPort() {
+    CRegisterMap& map = m_port.Map();
+    void* const self = this;
+    map.AddReg(kRegUpdateDeviceList, CRegisterMap::WO, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    map.AddReg(kRegDevicesOpen, CRegisterMap::RO, 0);
+    map.AddRegs(kRegInterfaceID, CRegisterMap::RO, m_sp_info->ToString().substr(0, kTextBlock - 1).c_str(), kTextBlock);
+    map.AddRegs(kRegDisplayName, CRegisterMap::RO, m_sp_info->GetDisplayName().substr(0, kTextBlock - 1).c_str(),
+                kTextBlock);
+    map.AddRegs(kRegDeviceID, CRegisterMap::RW, "My Device ID", kTextBlock, false, &RegCB_AccessWrite, self,
+                &RegCB_AccessRead);
+    map.AddReg(kRegDeviceCount, CRegisterMap::RO, 2, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    map.AddReg(kRegDeviceSelector, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    map.AddRegs(kRegDeviceVendorName, CRegisterMap::RO, "", kTextBlock);
+    map.AddRegs(kRegDeviceModelName, CRegisterMap::RO, "", kTextBlock);
+    map.AddRegs(kRegDeviceType, CRegisterMap::RO, "", kTextBlock);
+    map.AddReg(kRegReserved, CRegisterMap::RO, 0);
+    map.AddReg(kRegDevicesOpen, CRegisterMap::RO, 0);
+    map.AddReg(kRegDeviceAccessStatus, CRegisterMap::RO, 3);
+    map.AddReg(kRegDeviceIsAccessible, CRegisterMap::RO, 0);
+    map.AddReg(kRegFeatureChangeTarget, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    map.AddReg(kRegFeatureChangeDestination, CRegisterMap::RW, 1, false, &RegCB_AccessWrite, self,
+               &RegCB_AccessRead);
+    map.AddReg(kRegEventNotification, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    map.AddReg(kRegModuleEventTarget, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
+    m_port.AddDescription();
+}
+
+void CInterface::RegCB_AccessWrite(uint64_t iAddress, uint32_t& iValue, void* pContext) {
+    auto* self = static_cast<CInterface*>(pContext);
+    switch (iAddress) {
+        case kRegUpdateDeviceList: self->UpdateDeviceList(nullptr, kUpdateTimeout); break;
+        case kRegDeviceSelector:
+            if (!self->m_vec_sp_devices.empty()) {
+                self->PushEventFeatureInvalidate("DeviceIsAccessible");
+                self->SelectDevice(iValue);
+            }
+            break;
+        case kRegFeatureChangeTarget:
+            self->PushEventFeatureChange("TestEventFeatureChangeDestination", MsgComposer("%u", iValue == 0 ? 1u : 0u));
+            break;
+        case kRegModuleEventTarget:
+            if (self->m_port.Map().GetReg(kRegEventNotification) != 0) {
+                const uint32_t stamp = static_cast<uint32_t>(GetTimeStamp());
+                self->PushEventModule(kModuleEventID, &stamp, sizeof stamp);
+            }
+            break;
+        default: break;
+    }
+}
+
+void CInterface::RegCB_AccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext) {
+    auto* self = static_cast<CInterface*>(pContext);
+    if (iAddress == kRegDeviceSelector && !self->m_vec_sp_devices.empty()) {
+        self->SelectDevice(iValue);
+    }
+}
+
+void CInterface::SelectDevice(uint32_t iIndex) {
+    // A selector beyond the list leaves the selected device's registers as they are.
+    if (iIndex >= m_vec_sp_devices.size()) {
+        return;
+    }
+    const CDeviceInfo& device = *m_vec_sp_devices[iIndex];
+    CRegisterMap& map = m_port.Map();
+    SetTextBlock(map, kRegDeviceVendorName, kTextBlock, device.m_str_vendor);
+    SetTextBlock(map, kRegDeviceModelName, kTextBlock, device.m_str_model);
+    SetTextBlock(map, kRegDeviceID, kTextBlock, device.GetID());
+    map.SetReg(kRegDeviceAccessStatus, 1);
+    map.SetReg(kRegDeviceIsAccessible, 1);
+}
+
+uint64_t CInterface::ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) {
+    return m_port.ReadData(iAddress, pBuffer, piSize);
+}
+
+uint64_t CInterface::WriteData(uint64_t iAddress, const void* pBuffer, uint64_t* piSize) {
+    return m_port.WriteData(iAddress, pBuffer, piSize);
+}
+
+uint32_t CInterface::ReadReg(uint64_t iAddress, uint32_t& iValue) { return m_port.ReadReg(iAddress, iValue); }
+
+void CInterface::WriteReg(uint64_t iAddress, uint32_t iValue) { m_port.WriteReg(iAddress, iValue); }
+
+void CInterface::GetURL(char* sURL, uint64_t* piSize) { m_port.CopyURL(sURL, piSize, kURLErrors); }
+
+void CInterface::GetPortInfo(PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
+    const PortInfoTexts texts{m_sp_info->ToString(),
+                              CTLInfo::GetVendorName(),
+                              CTLInfo::GetModelName(),
+                              CTLInfo::GetTLType(),
+                              "TLInterface",
+                              m_p_tl->FormatVersion(m_p_tl->GetTLVersion()),
+                              "InterfacePort"};
+    if (!CModulePort::WritePortInfo(texts, iInfoCmd, piType, pBuffer, piSize)) {
+        throw invalid_parameter_exception(MsgComposer("Specified iCmd is invalid: iCmd = 0x%p.",
+                                                      reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd))));
+    }
+}
+
+void CInterface::GetNumPortURLs(uint32_t* piNumURLs) { *piNumURLs = 1; }
+
+void CInterface::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
+                                size_t* piSize) {
+    if (iURLIndex != 0) {
+        throw invalid_parameter_exception(MsgComposer("Specified iURLIndex is invalid: iURLIndex = 0x%p.",
+                                                      reinterpret_cast<void*>(static_cast<uintptr_t>(iURLIndex))));
+    }
+    if (!m_port.WriteURLInfo(iInfoCmd, piType, pBuffer, piSize)) {
+        throw invalid_parameter_exception(MsgComposer("Specified iCmd is invalid: iCmd = 0x%p.",
+                                                      reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd))));
+    }
+}
+
+ICommonBase* CInterface::GetParent() { return m_p_tl; }
+
+uint32_t CInterface::GetNumDevices() { return static_cast<uint32_t>(m_vec_sp_devices.size()); }
+
+void CInterface::GetDeviceID(uint32_t iIndex, std::string& sID) {
+    if (iIndex >= m_vec_sp_devices.size()) {
+        throw invalid_index_exception(MsgComposer("Error accessing DeviceID %d", static_cast<int>(iIndex)));
+    }
+    sID = m_vec_sp_devices[iIndex]->GetID();
+}
+
+std::vector<std::shared_ptr<CDeviceInfo>> CInterface::ReadComponentDevices() {
+    std::vector<std::shared_ptr<CDeviceInfo>> fresh;
+    uint32_t count = 0;
+    if (m_p_component == nullptr || m_p_component->GetNumDevices(&count) < 0) {
+        return fresh;
+    }
+    for (uint32_t index = 0; index < count; ++index) {
+        const std::string id = ReadComponentText(
+            [&](char* text, uint64_t* size) { return m_p_component->GetDeviceID(index, text, size); },
+            Quibbon::kIdTextSize);
+        Quibbon::IDevice* device = nullptr;
+        if (m_p_component->OpenDevice(id.c_str(), &device) < 0 || device == nullptr) {
+            continue;
+        }
+        const auto parameter = [&](int32_t number) {
+            return ReadComponentText(
+                [&](char* text, uint64_t* size) { return device->GetParameter(number, text, size); },
+                Quibbon::kInfoTextSize);
+        };
+        const std::string vendor = parameter(Quibbon::kParamVendor);
+        const std::string model = parameter(Quibbon::kParamModel);
+        const std::string serial = parameter(Quibbon::kParamSerialNumber);
+        device->Release();
+        fresh.push_back(std::make_shared<CDeviceInfo>(id, vendor, model, serial));
+    }
+    return fresh;
+}
+
+void CInterface::UpdateDeviceList(bool8_t* pbChanged, uint64_t /*iTimeout*/) {
+    m_b_list_updated = true;
+    auto fresh = ReadComponentDevices();
+    const bool changed =
+        MergeRecords(m_vec_sp_devices, fresh, [](const auto& a, const auto& b) { return a->GetID() == b->GetID(); });
+    if (changed && pbChanged != nullptr) {
+        *pbChanged = true;
+    }
+    m_port.Map().SetReg(kRegDeviceCount, static_cast<uint32_t>(m_vec_sp_devices.size()));
+}
+
+void CInterface::Close() {
+    m_vec_sp_devices.clear();
+    delete this;
+}
+
+std::weak_ptr<CInterfaceInfo> CInterface::GetInfo() { return m_sp_info; }
+
+void CInterface::GetPointerToDeviceInfo(const std::string& sDeviceID, std::shared_ptr<CDeviceInfo>& info) {
+    if (!m_b_list_updated) {
+        UpdateDeviceList(nullptr, kUpdateTimeout);
+    }
+    for (const auto& record : m_vec_sp_devices) {
+        if (record->IsDevice(sDeviceID)) {
+            info = record;
+            return;
+        }
+    }
+}
+
+int32_t CInterface::QueryAccessStatus(const std::string& sDeviceID) {
+    Quibbon::DeviceStatus status{};
+    if (m_p_component == nullptr || m_p_component->GetDeviceStatus(sDeviceID.c_str(), &status) < 0) {
+        throw invalid_parameter_exception("Error retrieving device status ( wrong name ) ");
+    }
+    return status.accessible != 0 ? DEVICE_ACCESS_STATUS_READWRITE : DEVICE_ACCESS_STATUS_NOACCESS;
+}
+
+void CInterface::GetDeviceInfo(const std::string& sDeviceID, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
+                               void* pBuffer, size_t* piSize) {
+    if (piSize == nullptr) {
+        throw invalid_parameter_exception(MsgComposer("Specified iSize is invalid: iSize = 0x%p.", piSize));
+    }
+    std::shared_ptr<CDeviceInfo> record;
+    GetPointerToDeviceInfo(sDeviceID, record);
+    if (!record) {
+        throw std::runtime_error("Unable to find device  " + sDeviceID);
+    }
+    switch (iInfoCmd) {
+        case DEVICE_INFO_ID: SetReturnParam(pBuffer, piSize, piType, record->GetID()); break;
+        case DEVICE_INFO_VENDOR: SetReturnParam(pBuffer, piSize, piType, record->m_str_vendor); break;
+        case DEVICE_INFO_MODEL: SetReturnParam(pBuffer, piSize, piType, record->m_str_model); break;
+        case DEVICE_INFO_TLTYPE: SetReturnParam(pBuffer, piSize, piType, std::string("Custom")); break;
+        case DEVICE_INFO_DISPLAYNAME: SetReturnParam(pBuffer, piSize, piType, record->GetDisplayName()); break;
+        case DEVICE_INFO_ACCESS_STATUS:
+            SetReturnParam(pBuffer, piSize, piType, static_cast<int>(QueryAccessStatus(record->GetID())));
+            break;
+        case DEVICE_INFO_USER_DEFINED_NAME:
+            SetReturnParam(pBuffer, piSize, piType, record->m_str_user_defined_name);
+            break;
+        case DEVICE_INFO_SERIAL_NUMBER: SetReturnParam(pBuffer, piSize, piType, record->m_str_serial_number); break;
+        case DEVICE_INFO_VERSION: SetReturnParam(pBuffer, piSize, piType, record->m_str_version); break;
+        default:
+            throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iInfoCmd));
+    }
+}
+
+void CInterface::Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) {
+    const bool hasParent = dynamic_cast<CTL*>(ICommonBase::FromHandle(m_p_tl)) != nullptr;
+    switch (hasParent ? iEventID : -1) {
+        case EVENT_FEATURE_INVALIDATE: ToggleEvent(*m_sp_event_invalidate, true, phEvent); return;
+        case EVENT_FEATURE_CHANGE: ToggleEvent(*m_sp_event_change, true, phEvent); return;
+        case EVENT_MODULE: ToggleEvent(*m_sp_event_module, true, phEvent); return;
+        default: throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
+    }
+}
+
+void CInterface::Unregister(EVENT_TYPE iEventID) {
+    switch (iEventID) {
+        case EVENT_FEATURE_INVALIDATE: ToggleEvent(*m_sp_event_invalidate, false, nullptr); return;
+        case EVENT_FEATURE_CHANGE: ToggleEvent(*m_sp_event_change, false, nullptr); return;
+        case EVENT_MODULE: ToggleEvent(*m_sp_event_module, false, nullptr); return;
+        default: throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
+    }
+}
+
+void CInterface::PushEventFeatureInvalidate(const std::string& sFeature) {
+    if (m_sp_event_invalidate && m_sp_event_invalidate->IsRegistered()) {
+        m_sp_event_invalidate->Push(std::make_shared<EventFeatureInvalidateEntry>(sFeature));
+    }
+}
+
+void CInterface::PushEventFeatureChange(const std::string& sFeature, const std::string& sValue) {
+    if (m_sp_event_change && m_sp_event_change->IsRegistered()) {
+        m_sp_event_change->Push(std::make_shared<EventFeatureChangeEntry>(sFeature, sValue));
+    }
+}
+
+void CInterface::PushEventModule(int64_t iEventID, const void* pData, uint64_t iSize) {
+    if (m_sp_event_module && m_sp_event_module->IsRegistered()) {
+        m_sp_event_module->Push(std::make_shared<EventGenApiEventEntry>(iEventID, pData, iSize));
+    }
+}
+
+CInterface* CInterface::CheckCI(void* hIface) {
+    if (hIface == nullptr) {
+        throw invalid_parameter_exception(" Invalid Interface Handle");
+    }
+    auto* iface = dynamic_cast<CInterface*>(ICommonBase::FromHandle(hIface));
+    if (iface == nullptr) {
+        throw invalid_parameter_exception(MsgComposer("Specified hI is not a nullptr but invalid: hI = 0x%p.", hIface));
+    }
+    return iface;
+}
+
+}  // namespace GenTL

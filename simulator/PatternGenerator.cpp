@@ -1,0 +1,319 @@
+#include "simulator/PatternGenerator.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "framegrabber/Quibbon.h"
+
+namespace Quibbon::Sim {
+
+namespace {
+
+constexpr uint32_t kRampPeriod = 256;
+constexpr uint32_t kCheckerCell = 32;
+constexpr uint32_t kBarCount = 8;
+constexpr uint16_t kFull = 0xFFFF;
+
+// Which prepared row a scene row uses (kind) and how far it is shifted to the left.
+struct RowPlan {
+    uint32_t kind;
+    uint32_t shift;
+};
+
+bool IsRamp(uint32_t pattern) { return pattern == kPatternMovingRamp || pattern == kPatternStillRamp; }
+
+uint32_t RowKinds(uint32_t pattern) { return pattern == kPatternCheckerboard ? 2 : 1; }
+
+RowPlan PlanRow(uint32_t pattern, uint32_t y, uint32_t frame) {
+    switch (pattern) {
+        case kPatternMovingRamp:
+            return {0, (y + frame) % kRampPeriod};
+        case kPatternStillRamp:
+            return {0, y % kRampPeriod};
+        case kPatternCheckerboard:
+            return {(y / kCheckerCell) & 1, 0};
+        default:
+            return {0, 0};
+    }
+}
+
+// Ramp sample: the ramp value in the high byte, a per-pixel changing low byte.
+uint16_t RampSample(uint32_t t) {
+    t %= kRampPeriod;
+    return static_cast<uint16_t>((t << 8) | ((t * 149 + 91) & 0xFF));
+}
+
+uint16_t Luminance(uint32_t r, uint32_t g, uint32_t b) {
+    return static_cast<uint16_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+}
+
+ScenePixel BarPixel(uint32_t width, uint32_t u) {
+    // Colour of each bar as red, green and blue bits.
+    static constexpr uint8_t kBars[kBarCount] = {0b111, 0b110, 0b011, 0b010, 0b101, 0b100, 0b001, 0b000};
+    const uint32_t bar = std::min<uint64_t>(kBarCount - 1, uint64_t{u} * kBarCount / width);
+    const uint16_t r = (kBars[bar] & 0b100) ? kFull : 0;
+    const uint16_t g = (kBars[bar] & 0b010) ? kFull : 0;
+    const uint16_t b = (kBars[bar] & 0b001) ? kFull : 0;
+    return {r, g, b, Luminance(r, g, b)};
+}
+
+// The pixel at position u of a row of that kind (u = x + the row's shift).
+ScenePixel RowPixel(uint32_t pattern, uint32_t width, uint32_t kind, uint32_t u) {
+    if (IsRamp(pattern)) {
+        return {RampSample(u), RampSample(u + 85), RampSample(u + 170), RampSample(u)};
+    }
+    if (pattern == kPatternCheckerboard) {
+        const uint16_t level = (((u / kCheckerCell) ^ kind) & 1) ? kFull : 0;
+        return {level, level, level, level};
+    }
+    return BarPixel(width, u);
+}
+
+uint8_t* PutSample(uint8_t* out, uint16_t value, uint32_t bytes) {
+    out[0] = static_cast<uint8_t>(value);
+    if (bytes == 2) {
+        out[1] = static_cast<uint8_t>(value >> 8);
+    }
+    return out + bytes;
+}
+
+uint16_t Grey(const ScenePixel& pixel, uint8_t bits) { return static_cast<uint16_t>(pixel.mono >> (16 - bits)); }
+
+void EncodePacked12(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
+    const uint32_t low = format.sampleBits - 8u;
+    const uint32_t lowMask = (1u << low) - 1;
+    for (uint32_t i = 0; i + 1 < count; i += 2) {
+        const uint32_t a = Grey(pixels[i], format.sampleBits);
+        const uint32_t b = Grey(pixels[i + 1], format.sampleBits);
+        *out++ = static_cast<uint8_t>(a >> low);
+        *out++ = static_cast<uint8_t>((a & lowMask) | ((b & lowMask) << 4));
+        *out++ = static_cast<uint8_t>(b >> low);
+    }
+}
+
+void EncodeRgb10(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t r = ChannelSample(pixels[i], kRed, 10);
+        const uint32_t g = ChannelSample(pixels[i], kGreen, 10);
+        const uint32_t b = ChannelSample(pixels[i], kBlue, 10);
+        if (format.layout == Layout::Rgb10V1) {
+            *out++ = static_cast<uint8_t>((r & 3) | ((g & 3) << 2) | ((b & 3) << 4));
+            *out++ = static_cast<uint8_t>(r >> 2);
+            *out++ = static_cast<uint8_t>(g >> 2);
+            *out++ = static_cast<uint8_t>(b >> 2);
+        } else {
+            const uint32_t word = r | (g << 10) | (b << 20);
+            for (int shift = 0; shift < 32; shift += 8) {
+                *out++ = static_cast<uint8_t>(word >> shift);
+            }
+        }
+    }
+}
+
+// YUV with the chroma of each group of groupPixels taken from the group's first pixel.
+void EncodeYuv(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
+    const uint32_t group = GroupPixels(format);
+    for (uint32_t i = 0; i + group <= count; i += group) {
+        const Yuv first = ToYuv(pixels[i]);
+        switch (format.layout) {
+            case Layout::Yuv411:
+                *out++ = first.u;
+                *out++ = first.y;
+                *out++ = ToYuv(pixels[i + 1]).y;
+                *out++ = first.v;
+                *out++ = ToYuv(pixels[i + 2]).y;
+                *out++ = ToYuv(pixels[i + 3]).y;
+                break;
+            case Layout::Yuv422:
+                *out++ = first.u;
+                *out++ = first.y;
+                *out++ = first.v;
+                *out++ = ToYuv(pixels[i + 1]).y;
+                break;
+            default:
+                *out++ = first.u;
+                *out++ = first.y;
+                *out++ = first.v;
+                break;
+        }
+    }
+}
+
+// Encodes count pixels (a whole number of groups, the first at an even x) of a row whose y has
+// parity yParity; for planar formats only the samples of plane.
+void EncodeRun(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint32_t yParity,
+               uint32_t plane, uint8_t* out) {
+    const uint32_t bytes = ContainerBytes(format);
+    switch (format.layout) {
+        case Layout::Mono:
+            for (uint32_t i = 0; i < count; ++i) {
+                out = PutSample(out, Grey(pixels[i], format.sampleBits), bytes);
+            }
+            break;
+        case Layout::MonoSigned:
+            for (uint32_t i = 0; i < count; ++i) {
+                *out++ = static_cast<uint8_t>(Grey(pixels[i], 8) ^ 0x80);
+            }
+            break;
+        case Layout::Packed12:
+            EncodePacked12(format, pixels, count, out);
+            break;
+        case Layout::Bayer:
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint8_t channel = format.channels[yParity * 2 + (i & 1)];
+                out = PutSample(out, ChannelSample(pixels[i], channel, format.sampleBits), bytes);
+            }
+            break;
+        case Layout::Interleaved:
+            for (uint32_t i = 0; i < count; ++i) {
+                for (uint32_t c = 0; c < format.channelCount; ++c) {
+                    out = PutSample(out, ChannelSample(pixels[i], format.channels[c], format.sampleBits), bytes);
+                }
+            }
+            break;
+        case Layout::Rgb10V1:
+        case Layout::Rgb10V2:
+            EncodeRgb10(format, pixels, count, out);
+            break;
+        case Layout::Yuv411:
+        case Layout::Yuv422:
+        case Layout::Yuv444:
+            EncodeYuv(format, pixels, count, out);
+            break;
+        case Layout::Planar:
+            for (uint32_t i = 0; i < count; ++i) {
+                out = PutSample(out, ChannelSample(pixels[i], format.channels[plane], format.sampleBits), bytes);
+            }
+            break;
+    }
+}
+
+// Horizontal period (in pixels) that a row shift must respect to keep groups and the colour
+// filter aligned.
+uint32_t ShiftAlignment(const PixelFormatInfo& format) {
+    return format.layout == Layout::Bayer ? 2 : GroupPixels(format);
+}
+
+const PixelFormatInfo& CheckedFormat(const ImageSpec& spec) {
+    if (!IsValidSpec(spec)) {
+        throw std::invalid_argument("image description cannot be generated");
+    }
+    return *FindPixelFormat(spec.pixelFormat);
+}
+
+}  // namespace
+
+bool operator==(const ImageSpec& a, const ImageSpec& b) {
+    return a.pixelFormat == b.pixelFormat && a.width == b.width && a.height == b.height && a.pattern == b.pattern;
+}
+
+bool IsValidPattern(uint32_t pattern) { return pattern <= kPatternColourBars; }
+
+bool IsValidSpec(const ImageSpec& spec) {
+    return FindPixelFormat(spec.pixelFormat) != nullptr && IsValidPattern(spec.pattern) && spec.width > 0 &&
+           spec.width % 4 == 0 && spec.height > 0;
+}
+
+ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame) {
+    const RowPlan plan = PlanRow(pattern, y, frame);
+    return RowPixel(pattern, width, plan.kind, x + plan.shift);
+}
+
+uint16_t ChannelSample(const ScenePixel& pixel, uint8_t channel, uint8_t bits) {
+    const uint16_t values[] = {pixel.r, pixel.g, pixel.b, kFull};
+    return static_cast<uint16_t>(values[channel & 3] >> (16 - bits));
+}
+
+Yuv ToYuv(const ScenePixel& pixel) {
+    const int r = pixel.r >> 8;
+    const int g = pixel.g >> 8;
+    const int b = pixel.b >> 8;
+    auto clamp = [](int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); };
+    return {clamp((77 * r + 150 * g + 29 * b + 128) >> 8), clamp((-43 * r - 85 * g + 128 * b + 32896) >> 8),
+            clamp((128 * r - 107 * g - 21 * b + 32896) >> 8)};
+}
+
+ImageGenerator::ImageGenerator(const ImageSpec& spec)
+    : m_spec(spec),
+      m_format(&CheckedFormat(spec)),
+      m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, spec.width, spec.height)),
+      m_rowBytes(RowBytes(*m_format, spec.width)),
+      m_kinds(RowKinds(spec.pattern)),
+      m_yClasses(m_format->layout == Layout::Bayer ? 2 : 1),
+      m_phases(IsRamp(spec.pattern) ? ShiftAlignment(*m_format) : 1),
+      m_prepPixels(spec.width + (IsRamp(spec.pattern) ? kRampPeriod : 0)),
+      m_prepRowBytes(RowBytes(*m_format, m_prepPixels)) {
+    PrepareRows();
+}
+
+size_t ImageGenerator::RowIndex(uint32_t plane, uint32_t kind, uint32_t yClass, uint32_t phase) const {
+    return ((size_t{plane} * m_kinds + kind) * m_yClasses + yClass) * m_phases + phase;
+}
+
+void ImageGenerator::PrepareRows() {
+    const uint32_t planes = PlaneCount(*m_format);
+    m_rows.resize(RowIndex(planes, 0, 0, 0) * m_prepRowBytes);
+    std::vector<ScenePixel> pixels(m_prepPixels);
+    for (uint32_t kind = 0; kind < m_kinds; ++kind) {
+        for (uint32_t phase = 0; phase < m_phases; ++phase) {
+            for (uint32_t i = 0; i < m_prepPixels; ++i) {
+                pixels[i] = RowPixel(m_spec.pattern, m_spec.width, kind, i + phase);
+            }
+            for (uint32_t plane = 0; plane < planes; ++plane) {
+                for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
+                    uint8_t* row = m_rows.data() + RowIndex(plane, kind, yClass, phase) * m_prepRowBytes;
+                    EncodeRun(*m_format, pixels.data(), m_prepPixels, yClass, plane, row);
+                }
+            }
+        }
+    }
+}
+
+void ImageGenerator::Render(uint32_t frame, uint8_t* destination) const {
+    const uint32_t group = GroupPixels(*m_format);
+    const uint32_t groupBytes = GroupBytes(*m_format);
+    for (uint32_t plane = 0; plane < PlaneCount(*m_format); ++plane) {
+        for (uint32_t y = 0; y < m_spec.height; ++y) {
+            const RowPlan plan = PlanRow(m_spec.pattern, y, frame);
+            const uint32_t phase = plan.shift % m_phases;
+            const uint64_t offset = uint64_t{plan.shift - phase} / group * groupBytes;
+            const uint8_t* row = m_rows.data() + RowIndex(plane, plan.kind, y % m_yClasses, phase) * m_prepRowBytes;
+            std::memcpy(destination, row + offset, m_rowBytes);
+            destination += m_rowBytes;
+        }
+    }
+}
+
+std::vector<uint8_t> RenderReference(const ImageSpec& spec, uint32_t frame) {
+    const PixelFormatInfo& format = CheckedFormat(spec);
+    const uint64_t rowBytes = RowBytes(format, spec.width);
+    std::vector<uint8_t> image(PayloadSize(format, spec.width, spec.height));
+    std::vector<ScenePixel> pixels(spec.width);
+    for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
+        for (uint32_t y = 0; y < spec.height; ++y) {
+            for (uint32_t x = 0; x < spec.width; ++x) {
+                pixels[x] = SceneAt(spec.pattern, spec.width, x, y, frame);
+            }
+            uint8_t* row = image.data() + (uint64_t{plane} * spec.height + y) * rowBytes;
+            EncodeRun(format, pixels.data(), spec.width, y & 1, plane, row);
+        }
+    }
+    return image;
+}
+
+void WriteFrameChunk(uint8_t* payload, uint32_t frame) {
+    for (int i = 0; i < 4; ++i) {
+        payload[i] = static_cast<uint8_t>(frame >> (8 * i));
+    }
+}
+
+std::vector<uint8_t> ExpectedPayload(const ImageSpec& spec, uint32_t frame, bool chunkMode) {
+    std::vector<uint8_t> payload = RenderReference(spec, frame);
+    if (chunkMode && payload.size() >= 4) {
+        WriteFrameChunk(payload.data(), frame);
+    }
+    return payload;
+}
+
+}  // namespace Quibbon::Sim

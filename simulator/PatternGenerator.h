@@ -1,0 +1,94 @@
+// Deterministic test images. Every byte of an image is a function of the pixel position, the
+// frame number, the test pattern and the pixel format, so a consumer can check each delivered
+// image exactly (RenderReference / ExpectedPayload).
+//
+// The scene is defined per pixel with 16-bit samples (SceneAt); a format shows the top bits of
+// each sample. Patterns:
+//   moving ramp:  t = (x + y + frame) mod 256, so the diagonal ramp moves one pixel left per frame;
+//                 red, green and blue are the ramp at t, t + 85 and t + 170, grey follows red.
+//                 The high byte of a sample is the ramp itself, the low byte varies from pixel to
+//                 pixel so that formats deeper than 8 bits show changing low bits.
+//   still ramp:   the moving ramp of frame 0.
+//   checkerboard: black and white squares of 32 pixels, black at the top left.
+//   colour bars:  eight vertical bars white, yellow, cyan, green, magenta, red, blue, black; grey
+//                 formats show the bars' luminance.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "simulator/PixelFormats.h"
+
+namespace Quibbon::Sim {
+
+// One pixel of the scene.
+struct ScenePixel {
+    uint16_t r;
+    uint16_t g;
+    uint16_t b;
+    uint16_t mono;  // what grey formats show
+};
+
+struct Yuv {
+    uint8_t y;
+    uint8_t u;  // offset by 128
+    uint8_t v;  // offset by 128
+};
+
+// Everything an image depends on except the frame number.
+struct ImageSpec {
+    uint32_t pixelFormat;
+    uint32_t width;
+    uint32_t height;
+    uint32_t pattern;
+};
+
+bool operator==(const ImageSpec& a, const ImageSpec& b);
+
+bool IsValidPattern(uint32_t pattern);
+// Whether images of that description can be generated: known format, known pattern, a width that
+// is a positive multiple of 4 and a positive height.
+bool IsValidSpec(const ImageSpec& spec);
+
+ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame);
+// Sample of one channel reduced to bits significant bits (alpha is always opaque).
+uint16_t ChannelSample(const ScenePixel& pixel, uint8_t channel, uint8_t bits);
+// Full-range BT.601 conversion of the pixel's 8-bit colour.
+Yuv ToYuv(const ScenePixel& pixel);
+
+// Fast generator for one image description: every row is copied from a few rows prepared when
+// the generator is made, so rendering costs about one memcpy per row.
+class ImageGenerator {
+public:
+    // Throws std::invalid_argument when the description is not valid (IsValidSpec).
+    explicit ImageGenerator(const ImageSpec& spec);
+
+    const ImageSpec& Spec() const { return m_spec; }
+    uint64_t PayloadSize() const { return m_payloadSize; }
+    // Writes exactly PayloadSize() bytes.
+    void Render(uint32_t frame, uint8_t* destination) const;
+
+private:
+    size_t RowIndex(uint32_t plane, uint32_t kind, uint32_t yClass, uint32_t phase) const;
+    void PrepareRows();
+
+    ImageSpec m_spec;
+    const PixelFormatInfo* m_format;
+    uint64_t m_payloadSize;
+    uint64_t m_rowBytes;
+    uint32_t m_kinds;
+    uint32_t m_yClasses;
+    uint32_t m_phases;
+    uint32_t m_prepPixels;
+    uint64_t m_prepRowBytes;
+    std::vector<uint8_t> m_rows;
+};
+
+// The image computed pixel by pixel from SceneAt, without the prepared rows.
+std::vector<uint8_t> RenderReference(const ImageSpec& spec, uint32_t frame);
+// Writes the frame counter as the 4-byte little-endian chunk at the start of the payload.
+void WriteFrameChunk(uint8_t* payload, uint32_t frame);
+// The exact payload a camera delivers for that frame.
+std::vector<uint8_t> ExpectedPayload(const ImageSpec& spec, uint32_t frame, bool chunkMode);
+
+}  // namespace Quibbon::Sim

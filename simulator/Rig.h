@@ -1,0 +1,29 @@
+// The simulated hardware: frame-grabber boards (interfaces), each with its cameras.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simulator/Camera.h"
+
+namespace Quibbon::Sim {
+
+struct Board {
+    std::string id;
+    std::string prefix;
+    std::string displayName;
+    std::vector<std::shared_ptr<Camera>> cameras;
+};
+
+struct Rig {
+    std::vector<std::shared_ptr<const Board>> boards;
+};
+
+// Two boards, Board0 and Board1 (prefix QB), each with two cameras of different pixel formats.
+std::shared_ptr<const Rig> MakeDefaultRig();
+// The process-wide rig: created on first use and kept while any object refers to it, so every
+// system object handed out meanwhile sees the same cameras; fresh defaults once all are gone.
+std::shared_ptr<const Rig> SharedRig();
+
+}  // namespace Quibbon::Sim

@@ -1,0 +1,63 @@
+// Test helpers: component objects released automatically, and one camera opened the way the
+// producer opens it (system, board, device).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "simulator/SimObjects.h"
+
+namespace sim_test {
+
+struct Released {
+    template <class T>
+    void operator()(T* object) const {
+        if (object != nullptr) {
+            object->Release();
+        }
+    }
+};
+template <class T>
+using Handle = std::unique_ptr<T, Released>;
+
+inline Handle<Quibbon::IDevice> OpenDevice(Quibbon::ISystem& system, const char* board, const char* camera) {
+    Quibbon::IInterface* iface = nullptr;
+    system.OpenInterface(board, &iface);
+    Handle<Quibbon::IInterface> held(iface);
+    Quibbon::IDevice* device = nullptr;
+    if (iface != nullptr) {
+        iface->OpenDevice(camera, &device);
+    }
+    return Handle<Quibbon::IDevice>(device);
+}
+
+struct OpenCamera {
+    explicit OpenCamera(std::shared_ptr<const Quibbon::Sim::Rig> rig = Quibbon::Sim::MakeDefaultRig(),
+                        const char* board = "Board0", const char* camera = "Cam00")
+        : system(Quibbon::Sim::CreateSystem(std::move(rig))), device(OpenDevice(*system, board, camera)) {}
+
+    Handle<Quibbon::IDataStream> Stream() {
+        Quibbon::IDataStream* stream = nullptr;
+        EXPECT_EQ(device->OpenDataStream(0, &stream), Quibbon::kOk);
+        return Handle<Quibbon::IDataStream>(stream);
+    }
+    int32_t Set(int32_t param, int32_t value) {
+        uint64_t size = 4;
+        return device->SetParameter(param, &value, &size);
+    }
+    std::optional<int32_t> Get(int32_t param) {
+        int32_t value = 0;
+        uint64_t size = sizeof value;
+        if (device->GetParameter(param, &value, &size) < 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    Handle<Quibbon::ISystem> system;
+    Handle<Quibbon::IDevice> device;
+};
+
+}  // namespace sim_test

@@ -1,0 +1,373 @@
+#include "regmap/RegisterMap.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "gentl/Exceptions.h"
+#include "gentl/MsgComposer.h"
+
+using GenTL::CRegisterMap;
+
+namespace {
+
+const void* const kNoData = nullptr;
+
+// Runs the call and expects exactly the exception type E with the given code and text.
+template <class E, class Call>
+void ExpectGentlError(Call&& call, int code, const std::string& text) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected: " << text;
+    } catch (const E& e) {
+        EXPECT_EQ(e.GetErrorCode(), code);
+        EXPECT_EQ(std::string(e.what()), text);
+    }
+}
+
+template <class Call>
+void ExpectOutOfRange(Call&& call, const std::string& text) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected: " << text;
+    } catch (const std::out_of_range& e) {
+        EXPECT_EQ(std::string(e.what()), text);
+    }
+}
+
+struct CallbackLog {
+    int calls = 0;
+    uint64_t address = 0;
+    uint32_t seen = 0;
+    uint32_t replacement = 0;
+};
+
+// Records its call and replaces the value with the log's replacement when that is non-zero.
+void LoggingCallback(uint64_t address, uint32_t& value, void* context) {
+    auto* log = static_cast<CallbackLog*>(context);
+    ++log->calls;
+    log->address = address;
+    log->seen = value;
+    if (log->replacement != 0) {
+        value = log->replacement;
+    }
+}
+
+std::string ReadBytes(CRegisterMap& map, uint64_t address, size_t size) {
+    std::string bytes(size, '\xEE');
+    map.ReadMem(address, bytes.data(), size);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(RegisterMapRights, WriteOnlyRegisterRefusesPortReadWithoutRunningCallback) {
+    CRegisterMap map;
+    CallbackLog log;
+    map.AddReg(0x1C, CRegisterMap::WO, 42, false, nullptr, &log, LoggingCallback);
+
+    ExpectGentlError<GenTL::access_exception>([&] { map.ReadReg(0x1C); }, -1005,
+                                              "Register 1C is not readable.");
+    EXPECT_EQ(log.calls, 0);
+    EXPECT_EQ(map.GetReg(0x1C), 42u);
+}
+
+TEST(RegisterMapRights, ReadOnlyRegisterRefusesPortWriteButOwnerCanSet) {
+    CRegisterMap map;
+    CallbackLog log;
+    map.AddReg(0xA8, CRegisterMap::RO, 7, false, LoggingCallback, &log, LoggingCallback);
+
+    ExpectGentlError<GenTL::access_denied_exception>([&] { map.WriteReg(0xA8, 9); }, -1005,
+                                                     "Register A8 is not writable.");
+    EXPECT_EQ(map.GetReg(0xA8), 7u);
+    map.SetReg(0xA8, 9);
+    EXPECT_EQ(map.GetReg(0xA8), 9u);
+    EXPECT_EQ(log.calls, 0) << "owner-side access runs no callback";
+}
+
+TEST(RegisterMapCallbacks, WriteCallbackSeesNewValueAndItsReplacementIsStored) {
+    CRegisterMap map;
+    CallbackLog log;
+    log.replacement = 0x55;
+    map.AddReg(0x40, CRegisterMap::RW, 1, false, LoggingCallback, &log, nullptr);
+
+    map.WriteReg(0x40, 0x33);
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.address, 0x40u);
+    EXPECT_EQ(log.seen, 0x33u);
+    EXPECT_EQ(map.ReadReg(0x40), 0x55u);
+    EXPECT_EQ(map.GetReg(0x40), 0x55u);
+}
+
+TEST(RegisterMapCallbacks, ReadCallbackRefreshesReturnedAndStoredValue) {
+    CRegisterMap map;
+    CallbackLog log;
+    log.replacement = 0x77;
+    map.AddReg(0x44, CRegisterMap::RO, 3, false, nullptr, &log, LoggingCallback);
+
+    EXPECT_EQ(map.ReadReg(0x44), 0x77u);
+    EXPECT_EQ(log.seen, 3u);
+    EXPECT_EQ(map.GetReg(0x44), 0x77u);
+}
+
+TEST(RegisterMapCallbacks, ThrowingWriteCallbackKeepsStoredValue) {
+    CRegisterMap map;
+    auto rejecting = [](uint64_t, uint32_t&, void*) {
+        throw GenTL::invalid_value_exception("rejected");
+    };
+    map.AddReg(0x48, CRegisterMap::RW, 1, false, rejecting, nullptr, nullptr);
+
+    EXPECT_THROW(map.WriteReg(0x48, 6), GenTL::invalid_value_exception);
+    EXPECT_EQ(map.GetReg(0x48), 6u);
+}
+
+// The replacement made inside the callback is newer than the callback's own result and is kept.
+TEST(RegisterMapCallbacks, CallbackMayReplaceItsOwnRegister) {
+    CRegisterMap map;
+    auto replacing = [](uint64_t address, uint32_t& value, void* context) {
+        static_cast<CRegisterMap*>(context)->AddReg(address, CRegisterMap::RO, 100);
+        value = 200;
+    };
+    map.AddReg(0x8, CRegisterMap::RW, 1, false, replacing, &map, nullptr);
+
+    map.WriteReg(0x8, 2);
+    EXPECT_EQ(map.GetReg(0x8), 100u);
+    EXPECT_EQ(map.GetAccess(0x8), CRegisterMap::RO);
+}
+
+TEST(RegisterMapCallbacks, AddRegReplacesRightsValueCallbacksAndFlag) {
+    CRegisterMap map;
+    CallbackLog log;
+    map.AddReg(0x10, CRegisterMap::RW, 1, true, LoggingCallback, &log, LoggingCallback);
+    map.AddReg(0x10, CRegisterMap::RO, 2);
+
+    EXPECT_EQ(map.GetAccess(0x10), CRegisterMap::RO);
+    EXPECT_FALSE(map.GetSaveable(0x10));
+    EXPECT_EQ(map.ReadReg(0x10), 2u);
+    EXPECT_THROW(map.WriteReg(0x10, 3), GenTL::access_denied_exception);
+    EXPECT_EQ(log.calls, 0);
+}
+
+TEST(RegisterMapCallbacks, SetCallbackAccessAndSaveableChangeExistingRegister) {
+    CRegisterMap map;
+    CallbackLog log;
+    map.AddReg(0x20, CRegisterMap::RO, 5);
+    map.SetAccess(0x20, CRegisterMap::WO);
+    map.SetSaveable(0x20, true);
+    map.SetCallback(0x20, LoggingCallback, &log, nullptr);
+
+    map.WriteReg(0x20, 6);
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_TRUE(map.GetSaveable(0x20));
+    EXPECT_THROW(map.ReadReg(0x20), GenTL::access_exception);
+}
+
+TEST(RegisterMapPairs, WordOrderFollowsLowWordFirstFlag) {
+    CRegisterMap map;
+    map.AddReg64(0x100, CRegisterMap::RO, 0x1122334455667788ULL, false, false);
+    map.AddReg64(0x108, CRegisterMap::RO, 0x1122334455667788ULL, false, true);
+
+    EXPECT_EQ(map.GetReg(0x100), 0x11223344u);
+    EXPECT_EQ(map.GetReg(0x104), 0x55667788u);
+    EXPECT_EQ(map.GetReg(0x108), 0x55667788u);
+    EXPECT_EQ(map.GetReg(0x10C), 0x11223344u);
+    EXPECT_EQ(map.GetReg64(0x100, false), 0x1122334455667788ULL);
+    EXPECT_EQ(map.GetReg64(0x108, true), 0x1122334455667788ULL);
+
+    map.SetReg64(0x100, 0xAABBCCDD00000001ULL, false);
+    EXPECT_EQ(map.GetReg(0x100), 0xAABBCCDDu);
+    EXPECT_EQ(map.GetReg(0x104), 1u);
+    map.SetReg64(0x108, 0xAABBCCDD00000001ULL, true);
+    EXPECT_EQ(map.GetReg(0x108), 1u);
+    EXPECT_EQ(map.GetReg(0x10C), 0xAABBCCDDu);
+}
+
+TEST(RegisterMapPairs, FailingSecondWordKeepsFirstAndNamesItsAddress) {
+    CRegisterMap map;
+    map.AddReg(0x3C, CRegisterMap::RW, 0);
+
+    ExpectOutOfRange([&] { map.SetReg64(0x3C, 0x0000000200000001ULL, true); },
+                     "Register 40 is not available.");
+    EXPECT_EQ(map.GetReg(0x3C), 1u);
+}
+
+TEST(RegisterMapBlocks, BytesLandInHostOrderAndNullDataGivesZeros) {
+    CRegisterMap map;
+    const uint8_t bytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    map.AddRegs(0x200, CRegisterMap::RO, bytes, sizeof bytes);
+    map.AddRegs(0x208, CRegisterMap::RO, kNoData, 8);
+
+    EXPECT_EQ(map.GetReg(0x200), 0x04030201u);
+    EXPECT_EQ(map.GetReg(0x204), 0x08070605u);
+    EXPECT_EQ(map.GetReg64(0x208, true), 0u);
+}
+
+TEST(RegisterMapBlocks, TextIsPaddedOrCutToFitItsBlock) {
+    CRegisterMap map;
+    map.AddRegs(0x0, CRegisterMap::RO, "abc", 8);
+    map.AddRegs(0x8, CRegisterMap::RO, "abcdefgh", 8);
+    map.AddRegs(0x10, CRegisterMap::RO, "abcdefg", 12);
+
+    EXPECT_EQ(ReadBytes(map, 0x0, 8), std::string("abc\0\0\0\0\0", 8));
+    EXPECT_EQ(ReadBytes(map, 0x8, 8), std::string("abcdefg\0", 8));
+    EXPECT_EQ(ReadBytes(map, 0x10, 12), std::string("abcdefg\0\0\0\0\0", 12));
+}
+
+TEST(RegisterMapBlocks, SetMemTextPadsToWordAndLeavesFollowingWords) {
+    CRegisterMap map;
+    map.AddRegs(0x80, CRegisterMap::RO, "abcdefghijk", 16);
+
+    map.SetMem(0x80, "xyzuv");
+    EXPECT_EQ(ReadBytes(map, 0x80, 16), std::string("xyzuv\0\0\0ijk\0\0\0\0\0", 16));
+    map.SetMem(0x80, "");
+    EXPECT_EQ(map.GetReg(0x80), 0u);
+    EXPECT_EQ(map.GetReg(0x84), static_cast<uint32_t>('v'));
+}
+
+TEST(RegisterMapBlocks, SetMemTextIsNotCutToTheBlock) {
+    CRegisterMap map;
+    map.AddRegs(0x80, CRegisterMap::RW, "", 4);
+
+    ExpectOutOfRange([&] { map.SetMem(0x80, "abcdef"); }, "Register 84 is not available.");
+    EXPECT_EQ(map.GetReg(0x80), 0x64636261u);
+    ExpectGentlError<GenTL::invalid_address_exception>(
+        [&] { map.SetMem(0x82, "a"); }, -1015,
+        "Address and/or uiSize have to be multiples of four.");
+}
+
+TEST(RegisterMapBlocks, TransferStopsAtFirstMissingRegister) {
+    CRegisterMap map;
+    map.AddRegs(0xA0, CRegisterMap::RW, "", 12);
+    map.AddReg(0xB0, CRegisterMap::RW, 0);
+    const std::array<uint32_t, 5> source = {1, 2, 3, 4, 5};
+
+    ExpectOutOfRange([&] { map.WriteMem(0xA0, source.data(), 20); },
+                     "Register AC is not available.");
+    EXPECT_EQ(map.GetReg(0xA8), 3u);
+    EXPECT_EQ(map.GetReg(0xB0), 0u);
+
+    std::array<uint32_t, 5> target;
+    target.fill(0xEEEEEEEE);
+    ExpectOutOfRange([&] { map.ReadMem(0xA0, target.data(), 20); },
+                     "Register AC is not available.");
+    EXPECT_EQ(target[2], 3u);
+    EXPECT_EQ(target[3], 0xEEEEEEEEu);
+}
+
+TEST(RegisterMapChecks, AddressChecksRunInOrder) {
+    CRegisterMap map;
+    map.AddReg(0x0, CRegisterMap::RW, 0);
+    uint32_t word = 0;
+    const std::string misaligned = "Address and/or uiSize have to be multiples of four.";
+
+    ExpectGentlError<GenTL::invalid_address_exception>(
+        [&] { map.ReadReg(0xFFFFFFFFFFFFFFFFULL); }, -1015, "Address is invalid.");
+    ExpectGentlError<GenTL::invalid_address_exception>(
+        [&] { map.ReadMem(0xFFFFFFFFFFFFFFFFULL, nullptr, 6); }, -1015, "Address is invalid.");
+    ExpectGentlError<GenTL::invalid_address_exception>([&] { map.ReadMem(0x0, nullptr, 6); },
+                                                       -1015, misaligned);
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.ReadMem(0x0, nullptr, 0); }, -1009,
+        GenTL::MsgComposer("Specified pBuffer is invalid: pBuffer = 0x%p.", nullptr));
+    ExpectGentlError<GenTL::invalid_parameter_exception>([&] { map.ReadMem(0x0, &word, 0); },
+                                                         -1009, "uiSize is not valid.");
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.GetReg(0x199999999999999CULL); }, -1009,
+        "Address too large: 0 <= 1844674407370955164 <= 461168601842738790");
+    ExpectGentlError<GenTL::invalid_address_exception>([&] { map.WriteReg(0x2, 0); }, -1015,
+                                                       misaligned);
+}
+
+TEST(RegisterMapChecks, HighAddressWithinLimitIsOnlyLookedUp) {
+    CRegisterMap map;
+    map.AddReg(0x0, CRegisterMap::RW, 0);
+    const uint64_t highest = 0x1999999999999998ULL;
+    uint32_t word = 0;
+
+    ExpectOutOfRange([&] { map.ReadReg(highest); }, "Register 1999999999999998 is not available.");
+    ExpectOutOfRange([&] { map.WriteMem(highest, &word, 4); },
+                     "Register 1999999999999998 is not available.");
+    ExpectOutOfRange([&] { map.SetReg(0x4, 1); }, "Register 4 is not available.");
+}
+
+TEST(RegisterMapChecks, EmptySlotBelowHighestRegisterIsNotAvailable) {
+    CRegisterMap map;
+    map.AddReg(0x40, CRegisterMap::RW, 0);
+    ExpectOutOfRange([&] { map.GetAccess(0x3C); }, "Register 3C is not available.");
+    ExpectOutOfRange([&] { map.SetSaveable(0x0, true); }, "Register 0 is not available.");
+}
+
+TEST(RegisterMapChecks, AccessValueIsValidated) {
+    CRegisterMap map;
+    const std::string unknown = "iAccess is an unknown ACCESS value.";
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.AddReg(0x0, static_cast<CRegisterMap::ACCESS>(0), 0); }, -1009, unknown);
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.AddRegs(0x0, static_cast<CRegisterMap::ACCESS>(4), kNoData, 8); }, -1009,
+        unknown);
+    // SetAccess checks the value before the address.
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.SetAccess(0xFFFFFFFFFFFFFFFFULL, static_cast<CRegisterMap::ACCESS>(0)); },
+        -1009, unknown);
+    ExpectOutOfRange([&] { map.GetReg(0x0); }, "Register 0 is not available.");
+}
+
+TEST(RegisterMapChecks, BlockAddAndReservationLimits) {
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [] { CRegisterMap map(0x2000000000000000ULL); }, -1009,
+        "Initial size is larger than possible: 0 < 2305843009213693952 <= 2305843009213693951");
+
+    CRegisterMap map;
+    ExpectGentlError<GenTL::invalid_parameter_exception>(
+        [&] { map.AddRegs(0x0, CRegisterMap::RO, "", 0); }, -1009, "uiSize is not valid.");
+    // A block whose end wraps around the address range must not land at low addresses.
+    EXPECT_THROW(map.AddRegs(0x1999999999999990ULL, CRegisterMap::RO, kNoData,
+                             0xFFFFFFFFFFFFFFF0ULL),
+                 GenTL::invalid_parameter_exception);
+    ExpectOutOfRange([&] { map.GetReg(0x0); }, "Register 0 is not available.");
+}
+
+namespace {
+
+void UnchangedReadCallback(uint64_t, uint32_t&, void*) {}
+
+}  // namespace
+
+// The owner updates registers on one thread while the port reads them on another. Values are
+// written in increasing order, so a reader sees them non-decreasing and the high word of a pair,
+// read after its low word, at most one behind. A read callback that leaves the value alone must
+// never write back a stale value.
+TEST(RegisterMapConcurrency, OwnerUpdatesWhilePortReads) {
+    CRegisterMap map;
+    map.AddReg(0x0, CRegisterMap::RO, 0, false, nullptr, nullptr, UnchangedReadCallback);
+    map.AddReg64(0x4, CRegisterMap::RO, 0, false, true);
+    constexpr uint32_t kLast = 20000;
+    std::atomic<bool> done{false};
+
+    std::thread writer([&] {
+        for (uint32_t i = 1; i <= kLast; ++i) {
+            map.SetReg(0x0, i);
+            map.SetReg64(0x4, (uint64_t{i} << 32) | i, true);
+        }
+        done = true;
+    });
+    uint32_t previous = 0;
+    bool ordered = true;
+    while (!done) {
+        const uint32_t value = map.ReadReg(0x0);
+        std::array<uint32_t, 2> pair{};
+        map.ReadMem(0x4, pair.data(), 8);
+        ordered = ordered && value >= previous && pair[1] + 1 >= pair[0];
+        previous = value;
+    }
+    writer.join();
+
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(map.ReadReg(0x0), kLast);
+    EXPECT_EQ(map.GetReg64(0x4, true), (uint64_t{kLast} << 32) | kLast);
+}
