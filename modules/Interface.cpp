@@ -43,6 +43,9 @@ enum InterfaceRegister : uint64_t {
 };
 
 constexpr uint64_t kTextBlock = 256;
+// The vendor and model blocks overlap the registers after them; texts stay within the length the
+// description gives them.
+constexpr uint64_t kDescribedNameLength = 64;
 
 // Enables or disables one of the interface's event objects and hands out its handle.
 template <class Event>
@@ -66,6 +69,13 @@ CInterface::CInterface(std::shared_ptr<CInterfaceInfo> info, CTL* pTL, Quibbon::
 }
 
 CInterface::~CInterface() {
+    // Consumers still waiting on this interface's events are released before the events go.
+    for (CEventObj* event : std::initializer_list<CEventObj*>{m_sp_event_invalidate.get(), m_sp_event_change.get(),
+                                                               m_sp_event_module.get()}) {
+        if (event->IsRegistered()) {
+            event->Kill();
+        }
+    }
     m_vec_sp_devices.clear();
     m_port.Map().SetReg(kRegDeviceCount, 0);
     if (m_p_tl != nullptr) {
@@ -140,8 +150,8 @@ void CInterface::SelectDevice(uint32_t iIndex) {
     }
     const CDeviceInfo& device = *m_vec_sp_devices[iIndex];
     CRegisterMap& map = m_port.Map();
-    SetTextBlock(map, kRegDeviceVendorName, kTextBlock, device.m_str_vendor);
-    SetTextBlock(map, kRegDeviceModelName, kTextBlock, device.m_str_model);
+    SetTextBlock(map, kRegDeviceVendorName, kDescribedNameLength, device.m_str_vendor);
+    SetTextBlock(map, kRegDeviceModelName, kDescribedNameLength, device.m_str_model);
     SetTextBlock(map, kRegDeviceID, kTextBlock, device.GetID());
     map.SetReg(kRegDeviceAccessStatus, 1);
     map.SetReg(kRegDeviceIsAccessible, 1);

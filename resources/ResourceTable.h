@@ -52,10 +52,12 @@ inline constexpr uint64_t kDescriptionAddressRemoteDevice = 0x380;
 int32_t CopyResource(const void* hModule, int32_t iResource, const char* pszType,
                      std::vector<uint8_t>& buffer);
 
+// Largest document length whose padded length still fits the 32-bit result.
+inline constexpr size_t kMaxDocumentSize = 0x7FFFFFFC;
+
 // The padding step of CopyResource: replaces the contents of buffer with the size bytes at data
 // followed by zero bytes up to the next multiple of four, and returns that padded length.
-// size must not exceed kMaxDocumentSize.
-inline constexpr size_t kMaxDocumentSize = 0x7FFFFFFC;
+// A size above kMaxDocumentSize raises invalid_parameter_exception and leaves buffer as it was.
 int32_t CopyPadded(const uint8_t* data, size_t size, std::vector<uint8_t>& buffer);
 
 }  // namespace GenTL
