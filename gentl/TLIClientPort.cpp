@@ -25,20 +25,24 @@ void CheckSizeAndBuffer(const size_t* piSize, const void* pBuffer) {
     CheckBufferSize(piSize, pBuffer, "piSize", "pBuffer");
 }
 
-void CheckStackArguments(PORT_HANDLE hPort, const PORT_REGISTER_STACK_ENTRY* pEntries, const size_t* piNumEntries) {
-    CheckHandle(hPort, "hPort");
-    CheckParameter(pEntries, "pEntries");
-    CheckParameter(piNumEntries, "piNumEntries");
-}
-
-// Runs access(entry) for each stacked entry; on a failure the count is left unchanged.
+// Runs access(port, entry) for each stacked entry; on a failure the count is left unchanged.
 template <class Access>
-void ForEachEntry(PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries, Access access) {
-    const size_t count = *piNumEntries;
-    for (size_t i = 0; i < count; ++i) {
-        access(pEntries[i]);
-    }
-    *piNumEntries = count;
+GC_ERROR AccessStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries, Access access) {
+    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_SetupInitialized()) {
+            return code;
+        }
+        CheckHandle(hPort, "hPort");
+        CheckParameter(pEntries, "pEntries");
+        CheckParameter(piNumEntries, "piNumEntries");
+        IPort* port = ResolvePort(hPort);
+        const size_t count = *piNumEntries;
+        for (size_t i = 0; i < count; ++i) {
+            access(*port, pEntries[i]);
+        }
+        *piNumEntries = count;
+        return RecordSuccess();
+    });
 }
 
 }  // namespace
@@ -68,30 +72,14 @@ GC_API GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer, si
 }
 
 GC_API GCReadPortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
-    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
-        if (const int code = g_Controller.Check_SetupInitialized()) {
-            return code;
-        }
-        CheckStackArguments(hPort, pEntries, piNumEntries);
-        IPort* port = ResolvePort(hPort);
-        ForEachEntry(pEntries, piNumEntries, [port](PORT_REGISTER_STACK_ENTRY& entry) {
-            port->ReadData(entry.Address, entry.pBuffer, &entry.Size);
-        });
-        return RecordSuccess();
+    return AccessStacked(hPort, pEntries, piNumEntries, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
+        port.ReadData(entry.Address, entry.pBuffer, &entry.Size);
     });
 }
 
 GC_API GCWritePortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
-    return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
-        if (const int code = g_Controller.Check_SetupInitialized()) {
-            return code;
-        }
-        CheckStackArguments(hPort, pEntries, piNumEntries);
-        IPort* port = ResolvePort(hPort);
-        ForEachEntry(pEntries, piNumEntries, [port](PORT_REGISTER_STACK_ENTRY& entry) {
-            port->WriteData(entry.Address, entry.pBuffer, &entry.Size);
-        });
-        return RecordSuccess();
+    return AccessStacked(hPort, pEntries, piNumEntries, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
+        port.WriteData(entry.Address, entry.pBuffer, &entry.Size);
     });
 }
 

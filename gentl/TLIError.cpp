@@ -10,14 +10,18 @@ namespace GenTL {
 CTLIError* CTLIError::m_p_error = nullptr;
 
 namespace {
-std::mutex& ErrorMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
+// Defined before the guard below, so it is destroyed after the guard has released the record.
+std::mutex g_error_mutex;
+
+// The record lives until the library is unloaded, so that loading and unloading the producer
+// again and again does not leak it.
+struct ReleaseAtUnload {
+    ~ReleaseAtUnload() { CTLIError::Release(); }
+} g_release_at_unload;
 }  // namespace
 
 void CTLIError::SetErrTxt(int code, const char* text) {
-    std::lock_guard<std::mutex> lock(ErrorMutex());
+    std::lock_guard<std::mutex> lock(g_error_mutex);
     if (m_p_error == nullptr) {
         m_p_error = new CTLIError();
     }
@@ -26,7 +30,7 @@ void CTLIError::SetErrTxt(int code, const char* text) {
 }
 
 int CTLIError::GetErrTxt(int& code, char* buffer, size_t* size) {
-    std::lock_guard<std::mutex> lock(ErrorMutex());
+    std::lock_guard<std::mutex> lock(g_error_mutex);
     if (m_p_error == nullptr) {
         return GC_ERR_NO_DATA;
     }
@@ -48,7 +52,7 @@ int CTLIError::GetErrTxt(int& code, char* buffer, size_t* size) {
 }
 
 void CTLIError::Release() {
-    std::lock_guard<std::mutex> lock(ErrorMutex());
+    std::lock_guard<std::mutex> lock(g_error_mutex);
     delete m_p_error;
     m_p_error = nullptr;
 }

@@ -3,9 +3,10 @@
 namespace GenTL {
 
 CHandleRegistry& CHandleRegistry::Instance() {
-    // Never destroyed: objects may leave the registry from static destructors at process exit.
-    static CHandleRegistry* registry = new CHandleRegistry();
-    return *registry;
+    // Destroyed when the library is unloaded; the controller's destructor closes no module, so no
+    // object leaves the registry after that.
+    static CHandleRegistry registry;
+    return registry;
 }
 
 void CHandleRegistry::Add(const void* object, HandleKind kind) {
