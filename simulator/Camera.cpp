@@ -217,25 +217,48 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
         return kFailed;
     }
     RunningGrab running(lock, session, m_changed);
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const int32_t waited = WaitForFrame(lock, session, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    if (waited != kOk) {
+        return waited;
+    }
+    if (PayloadSizeLocked() > capacity) {
+        return kFailed;
+    }
+    const TakenFrame taken = TakeFrame();
+    lock.unlock();
+
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    Generator(taken.spec)->Render(taken.info.frameNumber, bytes);
+    if (taken.info.chunkMode != 0) {
+        WriteFrameChunk(bytes, taken.info.frameNumber);
+    }
+    if (info != nullptr) {
+        *info = taken.info;
+    }
+    return kOk;
+}
+
+int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabSession& session,
+                             Clock::time_point deadline) {
     for (;;) {
         if (session.closed) {
             return kFailed;
         }
         const Clock::time_point now = Clock::now();
         if (FrameReady(now)) {
-            break;
+            return kOk;
         }
         if (now >= deadline) {
             return kTimedOut;
         }
         const bool triggered = !m_settings.triggerMode || m_pendingTriggers > 0;
+        ++m_waitingGrabs;
         m_changed.wait_until(lock, triggered ? std::min(deadline, NextDue(now)) : deadline);
+        --m_waitingGrabs;
     }
-    const uint32_t payloadSize = PayloadSizeLocked();
-    if (payloadSize > capacity) {
-        return kFailed;
-    }
+}
+
+Camera::TakenFrame Camera::TakeFrame() {
     if (m_settings.triggerMode) {
         --m_pendingTriggers;
     }
@@ -243,19 +266,10 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     const Clock::time_point due = NextDue(now);
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
     m_lastFrame = (now - due < FrameInterval()) ? due : now;
-    const uint32_t frame = m_frameCounter++;
     const ImageSpec spec{m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
-    const bool chunk = m_settings.chunkMode != 0;
-    lock.unlock();
-
-    Generator(spec)->Render(frame, static_cast<uint8_t*>(buffer));
-    if (chunk) {
-        WriteFrameChunk(static_cast<uint8_t*>(buffer), frame);
-    }
-    if (info != nullptr) {
-        *info = {spec.width, spec.height, spec.pixelFormat, payloadSize, chunk ? 1u : 0u, frame};
-    }
-    return kOk;
+    const FrameInfo info{spec.width, spec.height, spec.pixelFormat, PayloadSizeLocked(),
+                         m_settings.chunkMode != 0 ? 1u : 0u, m_frameCounter++};
+    return {spec, info};
 }
 
 void Camera::CloseSession(GrabSession& session) {
@@ -263,6 +277,11 @@ void Camera::CloseSession(GrabSession& session) {
     session.closed = true;
     m_changed.notify_all();
     m_changed.wait(lock, [&session] { return session.active == 0; });
+}
+
+uint32_t Camera::WaitingGrabs() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waitingGrabs;
 }
 
 std::shared_ptr<const ImageGenerator> Camera::Generator(const ImageSpec& spec) {

@@ -65,6 +65,8 @@ public:
     int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info);
     // Marks the session closed, wakes its grabs and returns once none of them is running.
     void CloseSession(GrabSession& session);
+    // Grabs now waiting for a frame, of all sessions.
+    uint32_t WaitingGrabs() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -80,12 +82,23 @@ private:
         bool triggerMode = false;
     };
 
+    // What a grab delivers, fixed while the camera is locked.
+    struct TakenFrame {
+        ImageSpec spec;
+        FrameInfo info;
+    };
+
     bool SetSize(uint32_t& target, int32_t value);
     int32_t SoftwareTrigger(int32_t value);
     uint32_t PayloadSizeLocked() const;
     Clock::duration FrameInterval() const;
     Clock::time_point NextDue(Clock::time_point now) const;
     bool FrameReady(Clock::time_point now) const;
+    // Waits (releasing lock meanwhile) until a frame may be taken: kOk, kTimedOut, or kFailed
+    // when the session closes.
+    int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabSession& session, Clock::time_point deadline);
+    // Uses up the trigger and the frame slot and numbers the frame.
+    TakenFrame TakeFrame();
     std::shared_ptr<const ImageGenerator> Generator(const ImageSpec& spec);
 
     const CameraIdentity m_identity;
@@ -94,6 +107,7 @@ private:
     std::condition_variable m_changed;
     Settings m_settings;
     uint32_t m_pendingTriggers = 0;
+    uint32_t m_waitingGrabs = 0;
     uint32_t m_frameCounter = 0;
     std::optional<Clock::time_point> m_lastFrame;
     bool m_grabbing = false;

@@ -14,6 +14,9 @@ constexpr uint32_t kRampPeriod = 256;
 constexpr uint32_t kCheckerCell = 32;
 constexpr uint32_t kBarCount = 8;
 constexpr uint16_t kFull = 0xFFFF;
+// Largest tile of rows (per plane) that images are copied from in large blocks; beyond it the
+// tile would fall out of the fast caches and copying row by row from a few hot rows is quicker.
+constexpr uint64_t kTileBudget = 512 * 1024;
 
 // Which prepared row a scene row uses (kind) and how far it is shifted to the left.
 struct RowPlan {
@@ -234,52 +237,121 @@ Yuv ToYuv(const ScenePixel& pixel) {
             clamp((128 * r - 107 * g - 21 * b + 32896) >> 8)};
 }
 
+// A few encoded rows from which any row of any frame is a slice: for each row kind, row parity
+// (Bayer formats) and shift phase, one row extended by a ramp period so that a shifted row is a
+// plain offset into it.
+class ImageGenerator::PreparedRows {
+public:
+    PreparedRows(const ImageSpec& spec, const PixelFormatInfo& format)
+        : m_spec(spec),
+          m_format(format),
+          m_kinds(RowKinds(spec.pattern)),
+          m_yClasses(format.layout == Layout::Bayer ? 2 : 1),
+          m_phases(IsRamp(spec.pattern) ? ShiftAlignment(format) : 1),
+          m_groupShift(GroupPixels(format) / 2),
+          m_groupBytes(GroupBytes(format)),
+          m_pixels(spec.width + (IsRamp(spec.pattern) ? kRampPeriod : 0)),
+          m_rowBytes(RowBytes(format, m_pixels)),
+          m_rows(Index(PlaneCount(format), 0, 0, 0) * m_rowBytes) {
+        std::vector<ScenePixel> pixels(m_pixels);
+        for (uint32_t kind = 0; kind < m_kinds; ++kind) {
+            for (uint32_t phase = 0; phase < m_phases; ++phase) {
+                for (uint32_t i = 0; i < m_pixels; ++i) {
+                    pixels[i] = RowPixel(spec.pattern, spec.width, kind, i + phase);
+                }
+                for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
+                    for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
+                        EncodeRun(format, pixels.data(), m_pixels, yClass, plane,
+                                  m_rows.data() + Index(plane, kind, yClass, phase) * m_rowBytes);
+                    }
+                }
+            }
+        }
+    }
+
+    // Start of the encoded row y of that plane and frame. Phases, row classes and group sizes are
+    // powers of two, so this takes masks and shifts only.
+    const uint8_t* Row(uint32_t plane, uint32_t y, uint32_t frame) const {
+        const RowPlan plan = PlanRow(m_spec.pattern, y, frame);
+        const uint32_t phase = plan.shift & (m_phases - 1);
+        const uint64_t offset = uint64_t{(plan.shift - phase) >> m_groupShift} * m_groupBytes;
+        return m_rows.data() + Index(plane, plan.kind, y & (m_yClasses - 1), phase) * m_rowBytes + offset;
+    }
+
+private:
+    size_t Index(uint32_t plane, uint32_t kind, uint32_t yClass, uint32_t phase) const {
+        return ((size_t{plane} * m_kinds + kind) * m_yClasses + yClass) * m_phases + phase;
+    }
+
+    const ImageSpec m_spec;
+    const PixelFormatInfo& m_format;
+    const uint32_t m_kinds;
+    const uint32_t m_yClasses;
+    const uint32_t m_phases;
+    const uint32_t m_groupShift;  // 1, 2, 4 pixels per group -> 0, 1, 2
+    const uint32_t m_groupBytes;
+    const uint32_t m_pixels;
+    const uint64_t m_rowBytes;
+    std::vector<uint8_t> m_rows;
+};
+
 ImageGenerator::ImageGenerator(const ImageSpec& spec)
     : m_spec(spec),
       m_format(&CheckedFormat(spec)),
       m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, spec.width, spec.height)),
       m_rowBytes(RowBytes(*m_format, spec.width)),
-      m_kinds(RowKinds(spec.pattern)),
-      m_yClasses(m_format->layout == Layout::Bayer ? 2 : 1),
-      m_phases(IsRamp(spec.pattern) ? ShiftAlignment(*m_format) : 1),
-      m_prepPixels(spec.width + (IsRamp(spec.pattern) ? kRampPeriod : 0)),
-      m_prepRowBytes(RowBytes(*m_format, m_prepPixels)) {
-    PrepareRows();
+      m_planes(PlaneCount(*m_format)),
+      m_rows(std::make_unique<const PreparedRows>(spec, *m_format)),
+      m_variants(spec.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
+      m_blockRows(std::min(spec.height, kRampPeriod)),
+      m_tileRows(m_blockRows + (spec.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
+    if (m_tileRows * m_rowBytes <= kTileBudget) {
+        BuildTiles();
+    }
 }
 
-size_t ImageGenerator::RowIndex(uint32_t plane, uint32_t kind, uint32_t yClass, uint32_t phase) const {
-    return ((size_t{plane} * m_kinds + kind) * m_yClasses + yClass) * m_phases + phase;
-}
+ImageGenerator::~ImageGenerator() = default;
 
-void ImageGenerator::PrepareRows() {
-    const uint32_t planes = PlaneCount(*m_format);
-    m_rows.resize(RowIndex(planes, 0, 0, 0) * m_prepRowBytes);
-    std::vector<ScenePixel> pixels(m_prepPixels);
-    for (uint32_t kind = 0; kind < m_kinds; ++kind) {
-        for (uint32_t phase = 0; phase < m_phases; ++phase) {
-            for (uint32_t i = 0; i < m_prepPixels; ++i) {
-                pixels[i] = RowPixel(m_spec.pattern, m_spec.width, kind, i + phase);
-            }
-            for (uint32_t plane = 0; plane < planes; ++plane) {
-                for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
-                    uint8_t* row = m_rows.data() + RowIndex(plane, kind, yClass, phase) * m_prepRowBytes;
-                    EncodeRun(*m_format, pixels.data(), m_prepPixels, yClass, plane, row);
-                }
+void ImageGenerator::BuildTiles() {
+    m_tiles.resize(size_t{m_variants} * m_planes * m_tileRows * m_rowBytes);
+    uint8_t* out = m_tiles.data();
+    for (uint32_t variant = 0; variant < m_variants; ++variant) {
+        for (uint32_t plane = 0; plane < m_planes; ++plane) {
+            for (uint32_t y = 0; y < m_tileRows; ++y) {
+                std::memcpy(out, m_rows->Row(plane, y, variant), m_rowBytes);
+                out += m_rowBytes;
             }
         }
     }
 }
 
 void ImageGenerator::Render(uint32_t frame, uint8_t* destination) const {
-    const uint32_t group = GroupPixels(*m_format);
-    const uint32_t groupBytes = GroupBytes(*m_format);
-    for (uint32_t plane = 0; plane < PlaneCount(*m_format); ++plane) {
+    if (m_tiles.empty()) {
+        RenderByRows(frame, destination);
+    } else {
+        RenderFromTiles(frame, destination);
+    }
+}
+
+void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination) const {
+    // The moving ramp of frame f is the tile of frame f mod 2 (same row parity) entered f rows
+    // further down; the other patterns do not move.
+    const uint32_t variant = frame % m_variants;
+    const uint32_t start = m_spec.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
+    for (uint32_t plane = 0; plane < m_planes; ++plane) {
+        const uint8_t* tile = m_tiles.data() + (size_t{variant} * m_planes + plane) * m_tileRows * m_rowBytes;
+        for (uint32_t y = 0; y < m_spec.height; y += m_blockRows) {
+            const uint64_t bytes = uint64_t{std::min(m_blockRows, m_spec.height - y)} * m_rowBytes;
+            std::memcpy(destination, tile + uint64_t{start} * m_rowBytes, bytes);
+            destination += bytes;
+        }
+    }
+}
+
+void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination) const {
+    for (uint32_t plane = 0; plane < m_planes; ++plane) {
         for (uint32_t y = 0; y < m_spec.height; ++y) {
-            const RowPlan plan = PlanRow(m_spec.pattern, y, frame);
-            const uint32_t phase = plan.shift % m_phases;
-            const uint64_t offset = uint64_t{plan.shift - phase} / group * groupBytes;
-            const uint8_t* row = m_rows.data() + RowIndex(plane, plan.kind, y % m_yClasses, phase) * m_prepRowBytes;
-            std::memcpy(destination, row + offset, m_rowBytes);
+            std::memcpy(destination, m_rows->Row(plane, y, frame), m_rowBytes);
             destination += m_rowBytes;
         }
     }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "simulator/PixelFormats.h"
@@ -56,32 +57,42 @@ uint16_t ChannelSample(const ScenePixel& pixel, uint8_t channel, uint8_t bits);
 // Full-range BT.601 conversion of the pixel's 8-bit colour.
 Yuv ToYuv(const ScenePixel& pixel);
 
-// Fast generator for one image description: every row is copied from a few rows prepared when
-// the generator is made, so rendering costs about one memcpy per row.
+// Fast generator for one image description: images are copied out of rows encoded when the
+// generator is made, never computed per pixel. Every pattern repeats after 256 rows, so where a
+// tile of those rows fits in a fast cache an image is a few large copies out of it; wider images
+// are copied row by row out of a handful of prepared rows.
 class ImageGenerator {
 public:
     // Throws std::invalid_argument when the description is not valid (IsValidSpec).
     explicit ImageGenerator(const ImageSpec& spec);
+    ~ImageGenerator();
+    ImageGenerator(const ImageGenerator&) = delete;
+    ImageGenerator& operator=(const ImageGenerator&) = delete;
 
     const ImageSpec& Spec() const { return m_spec; }
     uint64_t PayloadSize() const { return m_payloadSize; }
     // Writes exactly PayloadSize() bytes.
     void Render(uint32_t frame, uint8_t* destination) const;
+    // Whether images are copied in blocks out of a tile (else row by row).
+    bool CopiesFromTile() const { return !m_tiles.empty(); }
 
 private:
-    size_t RowIndex(uint32_t plane, uint32_t kind, uint32_t yClass, uint32_t phase) const;
-    void PrepareRows();
+    class PreparedRows;
+
+    void BuildTiles();
+    void RenderFromTiles(uint32_t frame, uint8_t* destination) const;
+    void RenderByRows(uint32_t frame, uint8_t* destination) const;
 
     ImageSpec m_spec;
     const PixelFormatInfo* m_format;
     uint64_t m_payloadSize;
     uint64_t m_rowBytes;
-    uint32_t m_kinds;
-    uint32_t m_yClasses;
-    uint32_t m_phases;
-    uint32_t m_prepPixels;
-    uint64_t m_prepRowBytes;
-    std::vector<uint8_t> m_rows;
+    uint32_t m_planes;
+    std::unique_ptr<const PreparedRows> m_rows;
+    uint32_t m_variants;
+    uint32_t m_blockRows;
+    uint32_t m_tileRows;
+    std::vector<uint8_t> m_tiles;  // empty when rendering row by row
 };
 
 // The image computed pixel by pixel from SceneAt, without the prepared rows.

@@ -52,8 +52,6 @@ constexpr PixelFormatInfo kFormats[] = {
 
 const PixelFormatInfo* PixelFormatsBegin() { return std::begin(kFormats); }
 
-const PixelFormatInfo* PixelFormatsEnd() { return std::end(kFormats); }
-
 size_t PixelFormatCount() { return std::size(kFormats); }
 
 const PixelFormatInfo* FindPixelFormat(uint32_t code) {

@@ -38,7 +38,6 @@ struct PixelFormatInfo {
 
 // All formats of the camera's pixel format enumeration, in its order.
 const PixelFormatInfo* PixelFormatsBegin();
-const PixelFormatInfo* PixelFormatsEnd();
 size_t PixelFormatCount();
 // The format with that code, or null.
 const PixelFormatInfo* FindPixelFormat(uint32_t code);

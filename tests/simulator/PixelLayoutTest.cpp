@@ -179,7 +179,7 @@ TEST(PixelLayoutTest, DeepFormatsCarryChangingLowBits) {
 }
 
 TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
-    const uint32_t sizes[][2] = {{8, 8}, {20, 70}, {300, 3}};
+    const uint32_t sizes[][2] = {{8, 8}, {20, 70}, {300, 3}, {12, 600}};
     const uint32_t frames[] = {0, 1, 3, 255, 256, 1001};
     for (const Expected& e : kExpected) {
         for (uint32_t pattern = 0; pattern <= Quibbon::kPatternColourBars; ++pattern) {
@@ -192,6 +192,21 @@ TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
             }
         }
     }
+}
+
+TEST(PixelLayoutTest, WideImagesCopiedRowByRowEqualTheReference) {
+    for (const Expected& e : kExpected) {
+        for (uint32_t pattern : {Quibbon::kPatternMovingRamp, Quibbon::kPatternCheckerboard}) {
+            const ImageSpec spec{e.code, 1032, 260, pattern};
+            if (pattern == Quibbon::kPatternMovingRamp) {
+                ASSERT_FALSE(ImageGenerator(spec).CopiesFromTile()) << e.name;
+            }
+            for (uint32_t frame : {1u, 258u}) {
+                ASSERT_EQ(Render(spec, frame), RenderReference(spec, frame)) << e.name << " frame " << frame;
+            }
+        }
+    }
+    EXPECT_TRUE(ImageGenerator({0x01080001, 640, 480, Quibbon::kPatternMovingRamp}).CopiesFromTile());
 }
 
 TEST(PixelLayoutTest, RampMovesOnePixelPerFrameAndStillRampDoesNot) {

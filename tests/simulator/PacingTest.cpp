@@ -1,0 +1,185 @@
+// Frame delivery: exact payloads, frame-rate pacing, software triggers, time-outs, closing a
+// stream under a waiting fill, and parameter changes racing an acquisition.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "simulator/PatternGenerator.h"
+#include "tests/simulator/SimHandles.h"
+
+namespace {
+
+using namespace Quibbon;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kGenerous = 10000;  // ms; a time-out that only a broken camera reaches
+
+class PacingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(camera.Set(kParamWidth, 64), kOk);
+        ASSERT_EQ(camera.Set(kParamHeight, 16), kOk);
+        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
+        stream = camera.Stream();
+    }
+    // A buffer one payload long plus a guard area that a fill must leave alone.
+    std::vector<uint8_t> Buffer() { return std::vector<uint8_t>(static_cast<size_t>(*camera.Get(kParamPayloadSize)) + 64, 0xEE); }
+    static bool GuardIntact(const std::vector<uint8_t>& buffer, size_t payload) {
+        return std::all_of(buffer.begin() + static_cast<long>(payload), buffer.end(), [](uint8_t b) { return b == 0xEE; });
+    }
+    Sim::ImageSpec Spec() {
+        return {static_cast<uint32_t>(*camera.Get(kParamPixelFormat)), static_cast<uint32_t>(*camera.Get(kParamWidth)),
+                static_cast<uint32_t>(*camera.Get(kParamHeight)), static_cast<uint32_t>(*camera.Get(kParamTestPattern))};
+    }
+
+    sim_test::OpenCamera camera;
+    sim_test::Handle<IDataStream> stream;
+};
+
+TEST_F(PacingTest, FillWritesExactlyTheExpectedPayloadsInFrameOrder) {
+    const size_t payload = static_cast<size_t>(*camera.Get(kParamPayloadSize));
+    for (uint32_t frame = 0; frame < 3; ++frame) {
+        std::vector<uint8_t> buffer = Buffer();
+        ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
+        EXPECT_TRUE(GuardIntact(buffer, payload));
+        buffer.resize(payload);
+        EXPECT_EQ(buffer, Sim::ExpectedPayload(Spec(), frame, false)) << "frame " << frame;
+    }
+}
+
+TEST_F(PacingTest, ChunkModePutsTheFrameCounterInFront) {
+    std::vector<uint8_t> buffer = Buffer();
+    ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    ASSERT_EQ(camera.Set(kParamChunkMode, 1), kOk);
+    ASSERT_EQ(camera.Set(kParamTestPattern, kPatternColourBars), kOk);
+    ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    buffer.resize(static_cast<size_t>(*camera.Get(kParamPayloadSize)));
+    EXPECT_EQ(buffer, Sim::ExpectedPayload(Spec(), 1, true));
+    EXPECT_EQ(buffer[0], 1);
+}
+
+TEST_F(PacingTest, FrameRateLimitSpacesFrames) {
+    ASSERT_EQ(camera.Set(kParamFrameRate, 1), kOk);
+    std::vector<uint8_t> buffer = Buffer();
+    ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    std::vector<uint8_t> untouched = Buffer();
+    EXPECT_EQ(stream->Fill(untouched.data(), 0), kTimedOut);
+    EXPECT_EQ(untouched, Buffer());
+
+    ASSERT_EQ(camera.Set(kParamFrameRate, 50), kOk);
+    const auto start = Clock::now();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(stream->Fill(buffer.data(), kGenerous), kOk);
+    }
+    // Five frames at 50 per second span at least four intervals after the first.
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(70));
+}
+
+TEST_F(PacingTest, TriggerModeReleasesOneFramePerSoftwareTrigger) {
+    std::vector<uint8_t> buffer = Buffer();
+    ASSERT_EQ(camera.Set(kParamSoftwareTrigger, 1), kOk);  // ignored while trigger mode is off
+    ASSERT_EQ(camera.Set(kParamTriggerMode, 1), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kTimedOut);
+    EXPECT_EQ(stream->Fill(buffer.data(), 20), kTimedOut);
+    ASSERT_EQ(camera.Set(kParamSoftwareTrigger, 1), kOk);
+    ASSERT_EQ(camera.Set(kParamSoftwareTrigger, 1), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kTimedOut);
+
+    // Leaving trigger mode drops pending triggers.
+    ASSERT_EQ(camera.Set(kParamSoftwareTrigger, 1), kOk);
+    ASSERT_EQ(camera.Set(kParamTriggerMode, 0), kOk);
+    ASSERT_EQ(camera.Set(kParamTriggerMode, 1), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kTimedOut);
+}
+
+TEST_F(PacingTest, WaitingFillWakesOnTriggerAndOnLeavingTriggerMode) {
+    ASSERT_EQ(camera.Set(kParamTriggerMode, 1), kOk);
+    for (int32_t param : {kParamSoftwareTrigger, kParamTriggerMode}) {
+        std::vector<uint8_t> buffer = Buffer();
+        std::atomic<int32_t> result{1};
+        std::thread filler([&] { result = stream->Fill(buffer.data(), kGenerous); });
+        ASSERT_EQ(camera.Set(param, param == kParamSoftwareTrigger ? 1 : 0), kOk);
+        filler.join();
+        EXPECT_EQ(result, kOk) << param;
+    }
+}
+
+TEST(CameraSessionTest, ClosingASessionEndsItsWaitingGrab) {
+    Sim::Camera camera({"Cam", "Brondix", "Model", "SN1", 0x01080001});
+    ASSERT_EQ(camera.SetParameter(kParamTriggerMode, 1), kOk);
+    Sim::GrabSession session;
+    Sim::GrabSession other;
+    std::vector<uint8_t> buffer(640 * 480);
+    std::atomic<int32_t> result{1};
+    std::thread grabber([&] { result = camera.Grab(session, buffer.data(), buffer.size(), kGenerous, nullptr); });
+    while (camera.WaitingGrabs() == 0) {
+        std::this_thread::yield();
+    }
+    camera.CloseSession(other);  // another stream's close leaves this grab waiting
+    EXPECT_EQ(camera.WaitingGrabs(), 1u);
+    const auto start = Clock::now();
+    camera.CloseSession(session);
+    EXPECT_EQ(camera.WaitingGrabs(), 0u);
+    grabber.join();
+    EXPECT_EQ(result, kFailed);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kGenerous / 2));
+    EXPECT_EQ(camera.Grab(session, buffer.data(), buffer.size(), 0, nullptr), kFailed);
+}
+
+TEST_F(PacingTest, GrabRefusesASmallBufferWithoutUsingAFrame) {
+    std::vector<uint8_t> buffer = Buffer();
+    const uint64_t payload = static_cast<uint64_t>(*camera.Get(kParamPayloadSize));
+    uint64_t size = payload - 1;
+    FrameInfo info{};
+    EXPECT_LT(stream->Grab(buffer.data(), &size, 0, &info), 0);
+    EXPECT_EQ(buffer, Buffer());
+    size = buffer.size();
+    ASSERT_EQ(stream->Grab(buffer.data(), &size, 0, &info), kOk);
+    EXPECT_EQ(size, payload);
+    EXPECT_EQ(info.frameNumber, 0u);
+    EXPECT_EQ(info.width, 64u);
+    EXPECT_EQ(info.height, 16u);
+    EXPECT_EQ(info.payloadSize, payload);
+}
+
+TEST_F(PacingTest, FramesStayConsistentWhileSettingsChange) {
+    std::atomic<bool> done{false};
+    std::atomic<uint32_t> changes{0};
+    std::thread changer([&] {
+        const int32_t widths[] = {8, 64, 132, 128};
+        for (uint32_t i = 0; !done; ++i) {
+            camera.Set(kParamWidth, widths[i % 4]);
+            camera.Set(kParamHeight, 8 + 4 * static_cast<int32_t>(i % 5));
+            camera.Set(kParamTestPattern, static_cast<int32_t>(i % 4));
+            camera.Set(kParamChunkMode, static_cast<int32_t>(i % 2));
+            camera.Get(kParamPayloadSize);
+            ++changes;
+            std::this_thread::yield();
+        }
+    });
+    std::vector<uint8_t> buffer(132 * 24 + 64);
+    for (uint32_t frame = 0; frame < 100 || changes < 100; ++frame) {
+        uint64_t size = buffer.size();
+        FrameInfo info{};
+        ASSERT_EQ(stream->Grab(buffer.data(), &size, kGenerous, &info), kOk);
+        ASSERT_EQ(info.frameNumber, frame);
+        // The pattern is not part of the frame description: the frame must match one of them.
+        bool matched = false;
+        for (uint32_t pattern = 0; pattern < 4 && !matched; ++pattern) {
+            const auto expected =
+                Sim::ExpectedPayload({info.pixelFormat, info.width, info.height, pattern}, frame, info.chunkMode != 0);
+            matched = expected.size() == size && std::equal(expected.begin(), expected.end(), buffer.begin());
+        }
+        ASSERT_TRUE(matched) << "frame " << frame;
+    }
+    done = true;
+    changer.join();
+}
+
+}  // namespace
