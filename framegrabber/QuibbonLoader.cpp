@@ -1,12 +1,11 @@
 #include "framegrabber/QuibbonLoader.h"
 
 #include <dlfcn.h>
-#include <limits.h>
 #include <unistd.h>
 
 #include <utility>
 
-#include "gentl/Platform.h"
+#include "gentl/TLInfo.h"
 
 #ifndef QUARVO_GENICAM_LIB_DIR
 #define QUARVO_GENICAM_LIB_DIR ""
@@ -19,9 +18,6 @@ const char* const kQuibbonLibraryName = "libQuibbon.so";
 namespace {
 
 const std::string kErrorHead = std::string("Unable to load ") + kQuibbonLibraryName + ": ";
-
-// Any object inside the producer: its address tells the loader which file the producer is.
-const char g_c_anchor = 0;
 
 std::string DirectoryOf(const std::string& sFile) {
     const size_t slash = sFile.rfind('/');
@@ -36,12 +32,6 @@ std::string JoinPath(const std::string& sDirectory, const std::string& sName) {
         return sDirectory + sName;
     }
     return sDirectory + "/" + sName;
-}
-
-std::string ProducerFile() {
-    char buffer[PATH_MAX] = {};
-    GetModuleFileName(&g_c_anchor, buffer, sizeof buffer);
-    return buffer;
 }
 
 std::string DescribeMissing(const std::vector<std::string>& vecCandidates) {
@@ -130,7 +120,7 @@ std::string CQuibbonLoader::LoadedPath() {
 namespace {
 
 CQuibbonLoader& ProducerLoader() {
-    static CQuibbonLoader loader(GetQuibbonSearchPaths(ProducerFile(), QUARVO_GENICAM_LIB_DIR));
+    static CQuibbonLoader loader(GetQuibbonSearchPaths(GetProducerPath(), QUARVO_GENICAM_LIB_DIR));
     return loader;
 }
 
