@@ -63,14 +63,6 @@ void CModulePort::CopyURL(char* sURL, uint64_t* piSize, const URLErrorTexts& tex
     *piSize = required;
 }
 
-void CModulePort::WriteURL(char* sURL, uint64_t* piSize) const {
-    std::string url = FormatURL();
-    const size_t length = url.size() + 1;
-    url.pop_back();
-    url.push_back('\0');
-    SetReturnParam(sURL, reinterpret_cast<size_t*>(piSize), nullptr, INFO_DATATYPE_STRING, url.c_str(), length);
-}
-
 bool CModulePort::WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const {
     switch (iInfoCmd) {
         case URL_INFO_URL: {

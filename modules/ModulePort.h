@@ -56,8 +56,6 @@ public:
     // Copies the URL without its trailing semicolon into sURL; *piSize receives the formatted
     // length + 1. A buffer that is too small gets nothing and raises invalid_parameter_exception.
     void CopyURL(char* sURL, uint64_t* piSize, const URLErrorTexts& texts) const;
-    // Hands the URL text to the info writer, which applies the size protocol.
-    void WriteURL(char* sURL, uint64_t* piSize) const;
 
     // URL information of URL index 0; false for a command the port does not answer.
     bool WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const;
