@@ -228,7 +228,7 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     lock.unlock();
 
     auto* bytes = static_cast<uint8_t*>(buffer);
-    Generator(taken.spec)->Render(taken.info.frameNumber, bytes);
+    Generator(taken.imageSpec)->Render(taken.info.frameNumber, bytes);
     if (taken.info.chunkMode != 0) {
         WriteFrameChunk(bytes, taken.info.frameNumber);
     }
@@ -266,10 +266,10 @@ Camera::TakenFrame Camera::TakeFrame() {
     const Clock::time_point due = NextDue(now);
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
     m_lastFrame = (now - due < FrameInterval()) ? due : now;
-    const ImageSpec spec{m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
-    const FrameInfo info{spec.width, spec.height, spec.pixelFormat, PayloadSizeLocked(),
+    const ImageSpec imageSpec{m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
+    const FrameInfo info{imageSpec.width, imageSpec.height, imageSpec.pixelFormat, PayloadSizeLocked(),
                          m_settings.chunkMode != 0 ? 1u : 0u, m_frameCounter++};
-    return {spec, info};
+    return {imageSpec, info};
 }
 
 void Camera::CloseSession(GrabSession& session) {
@@ -284,10 +284,10 @@ uint32_t Camera::WaitingGrabs() const {
     return m_waitingGrabs;
 }
 
-std::shared_ptr<const ImageGenerator> Camera::Generator(const ImageSpec& spec) {
+std::shared_ptr<const ImageGenerator> Camera::Generator(const ImageSpec& imageSpec) {
     std::lock_guard<std::mutex> lock(m_generatorMutex);
-    if (!m_generator || !(m_generator->Spec() == spec)) {
-        m_generator = std::make_shared<const ImageGenerator>(spec);
+    if (!m_generator || !(m_generator->Spec() == imageSpec)) {
+        m_generator = std::make_shared<const ImageGenerator>(imageSpec);
     }
     return m_generator;
 }

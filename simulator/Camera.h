@@ -84,7 +84,7 @@ private:
 
     // What a grab delivers, fixed while the camera is locked.
     struct TakenFrame {
-        ImageSpec spec;
+        ImageSpec imageSpec;
         FrameInfo info;
     };
 
@@ -99,7 +99,7 @@ private:
     int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabSession& session, Clock::time_point deadline);
     // Uses up the trigger and the frame slot and numbers the frame.
     TakenFrame TakeFrame();
-    std::shared_ptr<const ImageGenerator> Generator(const ImageSpec& spec);
+    std::shared_ptr<const ImageGenerator> Generator(const ImageSpec& imageSpec);
 
     const CameraIdentity m_identity;
 

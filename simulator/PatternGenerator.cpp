@@ -198,11 +198,11 @@ uint32_t ShiftAlignment(const PixelFormatInfo& format) {
     return format.layout == Layout::Bayer ? 2 : GroupPixels(format);
 }
 
-const PixelFormatInfo& CheckedFormat(const ImageSpec& spec) {
-    if (!IsValidSpec(spec)) {
+const PixelFormatInfo& CheckedFormat(const ImageSpec& imageSpec) {
+    if (!IsValidSpec(imageSpec)) {
         throw std::invalid_argument("image description cannot be generated");
     }
-    return *FindPixelFormat(spec.pixelFormat);
+    return *FindPixelFormat(imageSpec.pixelFormat);
 }
 
 }  // namespace
@@ -213,9 +213,9 @@ bool operator==(const ImageSpec& a, const ImageSpec& b) {
 
 bool IsValidPattern(uint32_t pattern) { return pattern <= kPatternColourBars; }
 
-bool IsValidSpec(const ImageSpec& spec) {
-    return FindPixelFormat(spec.pixelFormat) != nullptr && IsValidPattern(spec.pattern) && spec.width > 0 &&
-           spec.width % 4 == 0 && spec.height > 0;
+bool IsValidSpec(const ImageSpec& imageSpec) {
+    return FindPixelFormat(imageSpec.pixelFormat) != nullptr && IsValidPattern(imageSpec.pattern) && imageSpec.width > 0 &&
+           imageSpec.width % 4 == 0 && imageSpec.height > 0;
 }
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame) {
@@ -242,22 +242,22 @@ Yuv ToYuv(const ScenePixel& pixel) {
 // plain offset into it.
 class ImageGenerator::PreparedRows {
 public:
-    PreparedRows(const ImageSpec& spec, const PixelFormatInfo& format)
-        : m_spec(spec),
+    PreparedRows(const ImageSpec& imageSpec, const PixelFormatInfo& format)
+        : m_spec(imageSpec),
           m_format(format),
-          m_kinds(RowKinds(spec.pattern)),
+          m_kinds(RowKinds(imageSpec.pattern)),
           m_yClasses(format.layout == Layout::Bayer ? 2 : 1),
-          m_phases(IsRamp(spec.pattern) ? ShiftAlignment(format) : 1),
+          m_phases(IsRamp(imageSpec.pattern) ? ShiftAlignment(format) : 1),
           m_groupShift(GroupPixels(format) / 2),
           m_groupBytes(GroupBytes(format)),
-          m_pixels(spec.width + (IsRamp(spec.pattern) ? kRampPeriod : 0)),
+          m_pixels(imageSpec.width + (IsRamp(imageSpec.pattern) ? kRampPeriod : 0)),
           m_rowBytes(RowBytes(format, m_pixels)),
           m_rows(Index(PlaneCount(format), 0, 0, 0) * m_rowBytes) {
         std::vector<ScenePixel> pixels(m_pixels);
         for (uint32_t kind = 0; kind < m_kinds; ++kind) {
             for (uint32_t phase = 0; phase < m_phases; ++phase) {
                 for (uint32_t i = 0; i < m_pixels; ++i) {
-                    pixels[i] = RowPixel(spec.pattern, spec.width, kind, i + phase);
+                    pixels[i] = RowPixel(imageSpec.pattern, imageSpec.width, kind, i + phase);
                 }
                 for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
                     for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
@@ -295,16 +295,16 @@ private:
     std::vector<uint8_t> m_rows;
 };
 
-ImageGenerator::ImageGenerator(const ImageSpec& spec)
-    : m_spec(spec),
-      m_format(&CheckedFormat(spec)),
-      m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, spec.width, spec.height)),
-      m_rowBytes(RowBytes(*m_format, spec.width)),
+ImageGenerator::ImageGenerator(const ImageSpec& imageSpec)
+    : m_spec(imageSpec),
+      m_format(&CheckedFormat(imageSpec)),
+      m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, imageSpec.width, imageSpec.height)),
+      m_rowBytes(RowBytes(*m_format, imageSpec.width)),
       m_planes(PlaneCount(*m_format)),
-      m_rows(std::make_unique<const PreparedRows>(spec, *m_format)),
-      m_variants(spec.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
-      m_blockRows(std::min(spec.height, kRampPeriod)),
-      m_tileRows(m_blockRows + (spec.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
+      m_rows(std::make_unique<const PreparedRows>(imageSpec, *m_format)),
+      m_variants(imageSpec.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
+      m_blockRows(std::min(imageSpec.height, kRampPeriod)),
+      m_tileRows(m_blockRows + (imageSpec.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
     if (m_tileRows * m_rowBytes <= kTileBudget) {
         BuildTiles();
     }
@@ -357,18 +357,18 @@ void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination) const {
     }
 }
 
-std::vector<uint8_t> RenderReference(const ImageSpec& spec, uint32_t frame) {
-    const PixelFormatInfo& format = CheckedFormat(spec);
-    const uint64_t rowBytes = RowBytes(format, spec.width);
-    std::vector<uint8_t> image(PayloadSize(format, spec.width, spec.height));
-    std::vector<ScenePixel> pixels(spec.width);
+std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame) {
+    const PixelFormatInfo& format = CheckedFormat(imageSpec);
+    const uint64_t rowBytes = RowBytes(format, imageSpec.width);
+    std::vector<uint8_t> image(PayloadSize(format, imageSpec.width, imageSpec.height));
+    std::vector<ScenePixel> pixels(imageSpec.width);
     for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
-        for (uint32_t y = 0; y < spec.height; ++y) {
-            for (uint32_t x = 0; x < spec.width; ++x) {
-                pixels[x] = SceneAt(spec.pattern, spec.width, x, y, frame);
+        for (uint32_t y = 0; y < imageSpec.height; ++y) {
+            for (uint32_t x = 0; x < imageSpec.width; ++x) {
+                pixels[x] = SceneAt(imageSpec.pattern, imageSpec.width, x, y, frame);
             }
-            uint8_t* row = image.data() + (uint64_t{plane} * spec.height + y) * rowBytes;
-            EncodeRun(format, pixels.data(), spec.width, y & 1, plane, row);
+            uint8_t* row = image.data() + (uint64_t{plane} * imageSpec.height + y) * rowBytes;
+            EncodeRun(format, pixels.data(), imageSpec.width, y & 1, plane, row);
         }
     }
     return image;
@@ -380,8 +380,8 @@ void WriteFrameChunk(uint8_t* payload, uint32_t frame) {
     }
 }
 
-std::vector<uint8_t> ExpectedPayload(const ImageSpec& spec, uint32_t frame, bool chunkMode) {
-    std::vector<uint8_t> payload = RenderReference(spec, frame);
+std::vector<uint8_t> ExpectedPayload(const ImageSpec& imageSpec, uint32_t frame, bool chunkMode) {
+    std::vector<uint8_t> payload = RenderReference(imageSpec, frame);
     if (chunkMode && payload.size() >= 4) {
         WriteFrameChunk(payload.data(), frame);
     }

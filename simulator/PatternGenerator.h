@@ -49,7 +49,7 @@ bool operator==(const ImageSpec& a, const ImageSpec& b);
 bool IsValidPattern(uint32_t pattern);
 // Whether images of that description can be generated: known format, known pattern, a width that
 // is a positive multiple of 4 and a positive height.
-bool IsValidSpec(const ImageSpec& spec);
+bool IsValidSpec(const ImageSpec& imageSpec);
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame);
 // Sample of one channel reduced to bits significant bits (alpha is always opaque).
@@ -64,7 +64,7 @@ Yuv ToYuv(const ScenePixel& pixel);
 class ImageGenerator {
 public:
     // Throws std::invalid_argument when the description is not valid (IsValidSpec).
-    explicit ImageGenerator(const ImageSpec& spec);
+    explicit ImageGenerator(const ImageSpec& imageSpec);
     ~ImageGenerator();
     ImageGenerator(const ImageGenerator&) = delete;
     ImageGenerator& operator=(const ImageGenerator&) = delete;
@@ -96,10 +96,10 @@ private:
 };
 
 // The image computed pixel by pixel from SceneAt, without the prepared rows.
-std::vector<uint8_t> RenderReference(const ImageSpec& spec, uint32_t frame);
+std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame);
 // Writes the frame counter as the 4-byte little-endian chunk at the start of the payload.
 void WriteFrameChunk(uint8_t* payload, uint32_t frame);
 // The exact payload a camera delivers for that frame.
-std::vector<uint8_t> ExpectedPayload(const ImageSpec& spec, uint32_t frame, bool chunkMode);
+std::vector<uint8_t> ExpectedPayload(const ImageSpec& imageSpec, uint32_t frame, bool chunkMode);
 
 }  // namespace Quibbon::Sim
