@@ -13,18 +13,6 @@ struct _GenTLPortDevice {
 
 G_DEFINE_TYPE(GenTLPortDevice, gentl_port_device, ARV_TYPE_DEVICE)
 
-/* The Aravis error code closest to a failed port call. */
-static ArvDeviceError device_error_of(GC_ERROR code) {
-    switch (code) {
-        case GC_ERR_ACCESS_DENIED: return ARV_DEVICE_ERROR_PROTOCOL_ERROR_ACCESS_DENIED;
-        case GC_ERR_INVALID_ADDRESS: return ARV_DEVICE_ERROR_PROTOCOL_ERROR_INVALID_ADDRESS;
-        case GC_ERR_INVALID_PARAMETER: return ARV_DEVICE_ERROR_PROTOCOL_ERROR_INVALID_PARAMETER;
-        case GC_ERR_NOT_IMPLEMENTED: return ARV_DEVICE_ERROR_PROTOCOL_ERROR_NOT_IMPLEMENTED;
-        case GC_ERR_BUSY: return ARV_DEVICE_ERROR_PROTOCOL_ERROR_BUSY;
-        default: return ARV_DEVICE_ERROR_PROTOCOL_ERROR;
-    }
-}
-
 /* Turns the result of one port call into the Aravis convention: TRUE, or FALSE with `error` set
  * from the code and the producer's last-error text. A short transfer counts as a failure. */
 static gboolean check_transfer(GenTLPortDevice* self, const char* function, GC_ERROR code, guint64 address,
@@ -44,7 +32,7 @@ static gboolean check_transfer(GenTLPortDevice* self, const char* function, GC_E
     if (self->functions.get_last_error(&last, text, &text_size) != GC_ERR_SUCCESS) {
         g_strlcpy(text, "(no last error)", sizeof text);
     }
-    g_set_error(error, ARV_DEVICE_ERROR, device_error_of(code),
+    g_set_error(error, ARV_DEVICE_ERROR, ARV_DEVICE_ERROR_PROTOCOL_ERROR,
                 "%s at 0x%" G_GINT64_MODIFIER "x (%zu bytes) failed with %d: %s", function, address, requested,
                 (int)code, text);
     return FALSE;

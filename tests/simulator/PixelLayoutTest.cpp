@@ -138,8 +138,8 @@ std::string Decode(const Expected& e, const std::vector<uint8_t>& img) {
     return "";
 }
 
-std::vector<uint8_t> Render(const ImageSpec& spec, uint32_t frame) {
-    const ImageGenerator generator(spec);
+std::vector<uint8_t> Render(const ImageSpec& imageSpec, uint32_t frame) {
+    const ImageGenerator generator(imageSpec);
     std::vector<uint8_t> image(generator.PayloadSize());
     generator.Render(frame, image.data());
     return image;
@@ -184,9 +184,9 @@ TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
     for (const Expected& e : kExpected) {
         for (uint32_t pattern = 0; pattern <= Quibbon::kPatternColourBars; ++pattern) {
             for (const auto& size : sizes) {
-                const ImageSpec spec{e.code, size[0], size[1], pattern};
+                const ImageSpec imageSpec{e.code, size[0], size[1], pattern};
                 for (uint32_t frame : frames) {
-                    ASSERT_EQ(Render(spec, frame), RenderReference(spec, frame))
+                    ASSERT_EQ(Render(imageSpec, frame), RenderReference(imageSpec, frame))
                         << e.name << " pattern " << pattern << " " << size[0] << "x" << size[1] << " frame " << frame;
                 }
             }
@@ -197,12 +197,12 @@ TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
 TEST(PixelLayoutTest, WideImagesCopiedRowByRowEqualTheReference) {
     for (const Expected& e : kExpected) {
         for (uint32_t pattern : {Quibbon::kPatternMovingRamp, Quibbon::kPatternCheckerboard}) {
-            const ImageSpec spec{e.code, 1032, 260, pattern};
+            const ImageSpec imageSpec{e.code, 1032, 260, pattern};
             if (pattern == Quibbon::kPatternMovingRamp) {
-                ASSERT_FALSE(ImageGenerator(spec).CopiesFromTile()) << e.name;
+                ASSERT_FALSE(ImageGenerator(imageSpec).CopiesFromTile()) << e.name;
             }
             for (uint32_t frame : {1u, 258u}) {
-                ASSERT_EQ(Render(spec, frame), RenderReference(spec, frame)) << e.name << " frame " << frame;
+                ASSERT_EQ(Render(imageSpec, frame), RenderReference(imageSpec, frame)) << e.name << " frame " << frame;
             }
         }
     }
@@ -238,22 +238,16 @@ TEST(PixelLayoutTest, CheckerboardAndColourBarsHaveTheirGeometry) {
 }
 
 TEST(PixelLayoutTest, YuvOfGreyIsNeutralAndOfRedLeansToV) {
-    const Yuv white = ToYuv({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF});
-    const Yuv black = ToYuv({0, 0, 0, 0});
-    const Yuv red = ToYuv({0xFFFF, 0, 0, 0});
-    EXPECT_EQ(white.y, 255);
-    EXPECT_EQ(black.y, 0);
-    EXPECT_EQ(white.u, 128);
-    EXPECT_EQ(white.v, 128);
-    EXPECT_EQ(black.u, 128);
+    const Yuv white = ToYuv({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}), black = ToYuv({0, 0, 0, 0}), red = ToYuv({0xFFFF, 0, 0, 0});
+    EXPECT_EQ((std::vector<int>{white.y, white.u, white.v, black.y, black.u}), (std::vector<int>{255, 128, 128, 0, 128}));
     EXPECT_GT(red.v, 200);
     EXPECT_LT(red.u, 128);
 }
 
 TEST(PixelLayoutTest, ChunkCarriesTheFrameCounterInFront) {
-    const ImageSpec spec{0x01080001, 16, 8, Quibbon::kPatternCheckerboard};
-    const std::vector<uint8_t> plain = ExpectedPayload(spec, 0x01020304, false);
-    const std::vector<uint8_t> chunked = ExpectedPayload(spec, 0x01020304, true);
+    const ImageSpec imageSpec{0x01080001, 16, 8, Quibbon::kPatternCheckerboard};
+    const std::vector<uint8_t> plain = ExpectedPayload(imageSpec, 0x01020304, false);
+    const std::vector<uint8_t> chunked = ExpectedPayload(imageSpec, 0x01020304, true);
     EXPECT_EQ(std::vector<uint8_t>(chunked.begin(), chunked.begin() + 4), (std::vector<uint8_t>{4, 3, 2, 1}));
     EXPECT_TRUE(std::equal(plain.begin() + 4, plain.end(), chunked.begin() + 4));
 }

@@ -22,6 +22,13 @@ struct Released {
 template <class T>
 using Handle = std::unique_ptr<T, Released>;
 
+// A 4-byte parameter, or nothing when the device refuses to read it.
+inline std::optional<int32_t> Param(Quibbon::IDevice& device, int32_t param) {
+    int32_t value = 0;
+    uint64_t size = sizeof value;
+    return device.GetParameter(param, &value, &size) < 0 ? std::nullopt : std::optional<int32_t>(value);
+}
+
 inline Handle<Quibbon::IDevice> OpenDevice(Quibbon::ISystem& system, const char* board, const char* camera) {
     Quibbon::IInterface* iface = nullptr;
     system.OpenInterface(board, &iface);
@@ -47,14 +54,7 @@ struct OpenCamera {
         uint64_t size = 4;
         return device->SetParameter(param, &value, &size);
     }
-    std::optional<int32_t> Get(int32_t param) {
-        int32_t value = 0;
-        uint64_t size = sizeof value;
-        if (device->GetParameter(param, &value, &size) < 0) {
-            return std::nullopt;
-        }
-        return value;
-    }
+    std::optional<int32_t> Get(int32_t param) { return Param(*device, param); }
 
     Handle<Quibbon::ISystem> system;
     Handle<Quibbon::IDevice> device;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,32 +66,19 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     return names;
 }
 
-class SlotLayoutTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(quarvo_test::BuiltSimulatorPath().empty());
-        m_handle = dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(m_handle, nullptr) << dlerror();
-        m_getSystem = reinterpret_cast<void (*)(void**)>(dlsym(m_handle, "GetSystem"));
-        ASSERT_NE(m_getSystem, nullptr);
-    }
-    void TearDown() override {
-        if (m_handle != nullptr) {
-            dlclose(m_handle);
-        }
-    }
-
-    void* m_handle = nullptr;
-    void (*m_getSystem)(void**) = nullptr;
-};
-
-TEST_F(SlotLayoutTest, GetSystemIsTheOnlyExport) {
+TEST(SlotLayoutTest, GetSystemIsTheOnlyExport) {
+    ASSERT_FALSE(quarvo_test::BuiltSimulatorPath().empty());
     EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()), (std::set<std::string>{"GetSystem"}));
 }
 
-TEST_F(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
+TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
+    const std::unique_ptr<void, int (*)(void*)> library(
+        dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const auto getSystem = reinterpret_cast<void (*)(void**)>(dlsym(library.get(), "GetSystem"));
+    ASSERT_NE(getSystem, nullptr);
     void* system = nullptr;
-    m_getSystem(&system);
+    getSystem(&system);
     ASSERT_NE(system, nullptr);
 
     uint32_t count = 0;

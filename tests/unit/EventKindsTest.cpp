@@ -18,30 +18,15 @@
 namespace GenTL::test {
 namespace {
 
-std::vector<uint8_t> Deliver(CEventObj& event) {
-    std::vector<uint8_t> buffer(256);
-    size_t size = buffer.size();
-    EXPECT_TRUE(event.GetData(buffer.data(), &size, 0));
-    buffer.resize(size);
-    return buffer;
-}
-
-size_t SizeInfo(CEventObj& event, EVENT_INFO_CMD iInfoCmd) {
-    size_t value = 0;
-    size_t size = sizeof value;
-    INFO_DATATYPE type = 0;
-    event.GetInfo(iInfoCmd, &type, &value, &size);
-    EXPECT_EQ(INFO_DATATYPE_SIZET, type);
-    EXPECT_EQ(8u, size);
-    return value;
-}
+using std::make_shared;
 
 struct DataInfo {
     INFO_DATATYPE i_type = 0;
-    std::vector<uint8_t> data;
+    std::string data;
 };
 
-DataInfo QueryDataInfo(CEventObj& event, const std::vector<uint8_t>& in, EVENT_DATA_INFO_CMD iInfoCmd) {
+// Answers a data information query on delivered bytes: first the size query, then the answer.
+DataInfo QueryDataInfo(CEventObj& event, const std::string& in, EVENT_DATA_INFO_CMD iInfoCmd) {
     DataInfo info;
     size_t size = 0;
     event.GetDataInfo(in.data(), in.size(), iInfoCmd, &info.i_type, nullptr, &size);
@@ -53,82 +38,75 @@ DataInfo QueryDataInfo(CEventObj& event, const std::vector<uint8_t>& in, EVENT_D
     return info;
 }
 
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
+std::string InvalidIdText(int iInfoCmd) {
+    return MsgComposer("Specified iID is invalid: iID = 0x%p.", reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd)));
 }
 
-std::string InvalidIdText(int iInfoCmd) {
-    return MsgComposer("Specified iID is invalid: iID = 0x%p.",
-                       reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd)));
+void ExpectSizes(CEventObj& event, size_t iSizeMax, size_t iInfoDataSizeMax) {
+    EXPECT_EQ(iSizeMax, SizeInfo(event, EVENT_SIZE_MAX));
+    EXPECT_EQ(iInfoDataSizeMax, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
+}
+
+// Both sizes describe the front entry only (0 without one); EVENT_INFO_DATA_SIZE_MAX is the larger
+// of the kind's ID and value sizes.
+TEST(EventInfoTest, SizesOfTheFrontEntryOfEachKind) {
+    const std::vector<uint8_t> payload(32, 7);
+    ExpectSizes(*Queued<CEventError>(make_shared<EventErrorEntry>(-1010, "x")), 6, 4);
+    ExpectSizes(*Queued<CEventError>(make_shared<EventErrorEntry>(-1001, "GC_ERROR: -1001 (x)")), 24, 20);
+    ExpectSizes(*Queued<CEventFeatureChange>(make_shared<EventFeatureChangeEntry>("Gain", "1")), 7, 5);
+    ExpectSizes(*Queued<CEventFeatureChange>(make_shared<EventFeatureChangeEntry>("X", "123456")), 9, 7);
+    ExpectSizes(*Queued<CEventFeatureInvalidate>(Invalidate("DeviceIsAccessible")), 19, 19);
+    ExpectSizes(*Queued<CEventGenApiEvent>(make_shared<EventGenApiEventEntry>(7, payload.data(), 4)), 9, 5);
+    ExpectSizes(*Queued<CEventGenApiEvent>(make_shared<EventGenApiEventEntry>(2345, payload.data(), 32)), 37, 32);
+
+    auto two = Queued<CEventFeatureChange>(make_shared<EventFeatureChangeEntry>("A", "1"));
+    two->Push(make_shared<EventFeatureChangeEntry>("LongerName", "12345"));
+    ExpectSizes(*two, 4, 2);
+    EXPECT_EQ(2u, SizeInfo(*two, EVENT_NUM_IN_QUEUE));
+    two->Flush();
+    ExpectSizes(*two, 0, 0);
 }
 
 TEST(EventErrorTest, DeliversCodeLittleEndianThenMessage) {
-    CEventError event;
-    event.EnableEvent();
-    event.Push(std::make_shared<EventErrorEntry>(-1010, "x"));
-    EXPECT_EQ(6u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(4u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    const std::vector<uint8_t> data = Deliver(event);
-    // -1010 is 0xFFFFFC0E.
-    EXPECT_EQ((std::vector<uint8_t>{0x0E, 0xFC, 0xFF, 0xFF, 'x', 0}), data);
+    auto event = Queued<CEventError>(make_shared<EventErrorEntry>(-1010, "x"));
+    const std::string data = Take(*event);
+    EXPECT_EQ(std::string("\x0E\xFC\xFF\xFF" "x\0", 6), data);  // -1010 is 0xFFFFFC0E
 
-    const DataInfo id = QueryDataInfo(event, data, EVENT_DATA_ID);
+    const DataInfo id = QueryDataInfo(*event, data, EVENT_DATA_ID);
     EXPECT_EQ(INFO_DATATYPE_INT32, id.i_type);
     ASSERT_EQ(4u, id.data.size());
     int32_t code = 0;
     std::memcpy(&code, id.data.data(), 4);
     EXPECT_EQ(-1010, code);
-
-    const DataInfo value = QueryDataInfo(event, data, EVENT_DATA_VALUE);
+    const DataInfo value = QueryDataInfo(*event, data, EVENT_DATA_VALUE);
     EXPECT_EQ(INFO_DATATYPE_STRING, value.i_type);
-    EXPECT_EQ((std::vector<uint8_t>{'x', 0}), value.data);
-}
-
-TEST(EventErrorTest, InfoDataSizeMaxFollowsLongMessages) {
-    CEventError event;
-    event.EnableEvent();
-    event.Push(std::make_shared<EventErrorEntry>(-1001, "GC_ERROR: -1001 (x)"));
-    EXPECT_EQ(20u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    EXPECT_EQ(24u, SizeInfo(event, EVENT_SIZE_MAX));
+    EXPECT_EQ(std::string("x\0", 2), value.data);
 }
 
 TEST(EventErrorTest, DataInfoRefusesShortInputAndUnknownCommands) {
     CEventError event;
-    const std::vector<uint8_t> short_data{0xEE, 0xFC, 0xFF};
     INFO_DATATYPE type = 0;
     size_t size = 0;
-    ExpectGentlError([&] { event.GetDataInfo(short_data.data(), 3, EVENT_DATA_ID, &type, nullptr, &size); },
-                     -1009, "Specified iInSize is too small for the event data: iInSize = 3, required = 4.");
-    const std::vector<uint8_t> data{0, 0, 0, 0, 'x', 0};
-    ExpectGentlError([&] { event.GetDataInfo(data.data(), 6, EVENT_DATA_NUMID, &type, nullptr, &size); }, -1009,
+    const std::vector<uint8_t> short_data{0xEE, 0xFC, 0xFF};  // a heap block of exactly iInSize bytes
+    ExpectGentlError([&] { event.GetDataInfo(short_data.data(), 3, EVENT_DATA_ID, &type, nullptr, &size); }, -1009,
+                     "Specified iInSize is too small for the event data: iInSize = 3, required = 4.");
+    ExpectGentlError([&] { event.GetDataInfo("\0\0\0\0x", 6, EVENT_DATA_NUMID, &type, nullptr, &size); }, -1009,
                      InvalidIdText(EVENT_DATA_NUMID));
 }
 
 TEST(EventFeatureChangeTest, DeliversNameAndValue) {
-    CEventFeatureChange event;
-    event.EnableEvent();
-    event.Push(std::make_shared<EventFeatureChangeEntry>("Gain", "1"));
-    EXPECT_EQ(7u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(5u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    const std::vector<uint8_t> data = Deliver(event);
-    EXPECT_EQ(Bytes(std::string("Gain\0" "1\0", 7)), data);
-
-    const DataInfo name = QueryDataInfo(event, data, EVENT_DATA_ID);
+    auto event = Queued<CEventFeatureChange>(make_shared<EventFeatureChangeEntry>("Gain", "1"));
+    const std::string data = Take(*event);
+    EXPECT_EQ(std::string("Gain\0" "1\0", 7), data);
+    const DataInfo name = QueryDataInfo(*event, data, EVENT_DATA_ID);
     EXPECT_EQ(INFO_DATATYPE_STRING, name.i_type);
-    EXPECT_EQ(Bytes(std::string("Gain\0", 5)), name.data);
-    EXPECT_EQ(Bytes(std::string("1\0", 2)), QueryDataInfo(event, data, EVENT_DATA_VALUE).data);
-}
-
-TEST(EventFeatureChangeTest, InfoDataSizeMaxTakesTheLongerText) {
-    CEventFeatureChange event;
-    event.EnableEvent();
-    event.Push(std::make_shared<EventFeatureChangeEntry>("X", "123456"));
-    EXPECT_EQ(7u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
+    EXPECT_EQ(std::string("Gain\0", 5), name.data);
+    EXPECT_EQ(std::string("1\0", 2), QueryDataInfo(*event, data, EVENT_DATA_VALUE).data);
 }
 
 TEST(EventFeatureChangeTest, OutputBufferIsClearedAlsoWhenTooSmall) {
     CEventFeatureChange event;
-    const std::vector<uint8_t> data = Bytes(std::string("Gain\0" "1\0", 7));
+    const std::string data("Gain\0" "1\0", 7);
     std::vector<uint8_t> out(16, 0xAA);
     size_t size = out.size();
     INFO_DATATYPE type = 0;
@@ -165,58 +143,39 @@ TEST(EventFeatureChangeTest, MissingTerminatorsAreRefusedWithoutOverread) {
 }
 
 TEST(EventFeatureInvalidateTest, DeliversNameAndAnswersOnlyTheId) {
-    CEventFeatureInvalidate event;
-    event.EnableEvent();
-    event.Push(Invalidate("DeviceIsAccessible"));
-    EXPECT_EQ(19u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(19u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    const std::vector<uint8_t> data = Deliver(event);
-    EXPECT_EQ(Bytes(std::string("DeviceIsAccessible\0", 19)), data);
-
-    const DataInfo name = QueryDataInfo(event, data, EVENT_DATA_ID);
+    auto event = Queued<CEventFeatureInvalidate>(Invalidate("DeviceIsAccessible"));
+    const std::string data = Take(*event);
+    EXPECT_EQ(std::string("DeviceIsAccessible\0", 19), data);
+    const DataInfo name = QueryDataInfo(*event, data, EVENT_DATA_ID);
     EXPECT_EQ(INFO_DATATYPE_STRING, name.i_type);
     EXPECT_EQ(data, name.data);
     INFO_DATATYPE type = 0;
     size_t size = 0;
-    ExpectGentlError([&] { event.GetDataInfo(data.data(), data.size(), EVENT_DATA_VALUE, &type, nullptr, &size); },
+    ExpectGentlError([&] { event->GetDataInfo(data.data(), data.size(), EVENT_DATA_VALUE, &type, nullptr, &size); },
                      -1009, InvalidIdText(EVENT_DATA_VALUE));
 }
 
 TEST(EventGenApiEventTest, DeliversPaddedIdThenDataCopiedAtPush) {
-    CEventGenApiEvent event;
-    event.EnableEvent();
     uint8_t payload[4] = {1, 2, 3, 4};
-    event.Push(std::make_shared<EventGenApiEventEntry>(7, payload, sizeof payload));
+    auto event = Queued<CEventGenApiEvent>(make_shared<EventGenApiEventEntry>(7, payload, sizeof payload));
     payload[0] = 99;
-    EXPECT_EQ(9u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(5u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    const std::vector<uint8_t> data = Deliver(event);
-    EXPECT_EQ((std::vector<uint8_t>{'0', '0', '0', '7', 0, 1, 2, 3, 4}), data);
-
-    EXPECT_EQ(Bytes(std::string("0007\0", 5)), QueryDataInfo(event, data, EVENT_DATA_ID).data);
-    const DataInfo value = QueryDataInfo(event, data, EVENT_DATA_VALUE);
+    const std::string data = Take(*event);
+    EXPECT_EQ(std::string("0007\0\x01\x02\x03\x04", 9), data);
+    EXPECT_EQ(std::string("0007\0", 5), QueryDataInfo(*event, data, EVENT_DATA_ID).data);
+    const DataInfo value = QueryDataInfo(*event, data, EVENT_DATA_VALUE);
     EXPECT_EQ(INFO_DATATYPE_BUFFER, value.i_type);
-    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4}), value.data);
+    EXPECT_EQ(std::string("\x01\x02\x03\x04", 4), value.data);
 }
 
 TEST(EventGenApiEventTest, IdTextPadding) {
     const std::vector<std::pair<int64_t, std::string>> cases{
-        {0, "0000"}, {42, "0042"}, {1234, "1234"}, {12345, "12345"}, {-5, "-5"},
-        {INT64_MIN, "-9223372036854775808"}};
+        {0, "0000"}, {42, "0042"}, {1234, "1234"}, {12345, "12345"}, {-5, "-5"}, {INT64_MIN, "-9223372036854775808"}};
     for (const auto& [id, text] : cases) {
         EXPECT_EQ(text, EventGenApiEventEntry(id, nullptr, 0).EventIdText()) << id;
     }
 }
 
-TEST(EventGenApiEventTest, InfoDataSizeMaxTakesLargeData) {
-    CEventGenApiEvent event;
-    event.EnableEvent();
-    const std::vector<uint8_t> payload(32, 7);
-    event.Push(std::make_shared<EventGenApiEventEntry>(2345, payload.data(), payload.size()));
-    EXPECT_EQ(32u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    EXPECT_EQ(37u, SizeInfo(event, EVENT_SIZE_MAX));
-}
-
+// The unterminated ID ends exactly at the end of the heap block (see the feature change test).
 TEST(EventGenApiEventTest, DataInfoClearsOutputAndRefusesUnterminatedId) {
     CEventGenApiEvent event;
     INFO_DATATYPE type = 0;
@@ -263,18 +222,6 @@ TEST(EventInfoTest, EventTypeIsAFourByteZero) {
     size = 3;
     ExpectGentlError([&] { event.GetInfo(EVENT_EVENT_TYPE, &type, &value, &size); }, -1016,
                      "Prepared buffer is too small. Required: 4. Prepared: 3.");
-}
-
-TEST(EventInfoTest, SizesLookOnlyAtTheFrontEntry) {
-    CEventFeatureChange event;
-    event.EnableEvent();
-    EXPECT_EQ(0u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(0u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    event.Push(std::make_shared<EventFeatureChangeEntry>("A", "1"));
-    event.Push(std::make_shared<EventFeatureChangeEntry>("LongerName", "12345"));
-    EXPECT_EQ(4u, SizeInfo(event, EVENT_SIZE_MAX));
-    EXPECT_EQ(2u, SizeInfo(event, EVENT_INFO_DATA_SIZE_MAX));
-    EXPECT_EQ(2u, SizeInfo(event, EVENT_NUM_IN_QUEUE));
 }
 
 TEST(EventInfoTest, RefusesUnregisteredEventsAndUnsupportedCommands) {

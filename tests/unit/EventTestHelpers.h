@@ -7,14 +7,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "events/EventFeatureInvalidate.h"
@@ -40,6 +38,33 @@ inline std::shared_ptr<EventFeatureInvalidateEntry> Invalidate(const std::string
     return std::make_shared<EventFeatureInvalidateEntry>(strName);
 }
 
+// A registered event of kind E holding the given entry.
+template <class E, class Entry>
+std::unique_ptr<E> Queued(std::shared_ptr<Entry> entry) {
+    auto event = std::make_unique<E>();
+    event->EnableEvent();
+    event->Push(entry);
+    return event;
+}
+
+// A size-valued GetInfo answer, which is always a size_t.
+inline size_t SizeInfo(CEventObj& event, EVENT_INFO_CMD iInfoCmd) {
+    size_t value = 0;
+    size_t size = sizeof value;
+    INFO_DATATYPE type = 0;
+    event.GetInfo(iInfoCmd, &type, &value, &size);
+    EXPECT_EQ(INFO_DATATYPE_SIZET, type);
+    EXPECT_EQ(8u, size);
+    return value;
+}
+
+// Takes the front entry without waiting; empty when nothing was delivered.
+inline std::string Take(CEventObj& event) {
+    std::vector<char> buffer(256);
+    size_t size = buffer.size();
+    return event.GetData(buffer.data(), &size, 0) ? std::string(buffer.data(), size) : std::string();
+}
+
 // What one GetData call on another thread ended with.
 struct WaitOutcome {
     bool b_delivered = false;
@@ -54,6 +79,8 @@ class AsyncWaiter {
 public:
     AsyncWaiter(CEventFeatureInvalidate& event, uint64_t iTimeout)
         : m_event(event), m_future(std::async(std::launch::async, [this, iTimeout] { return Run(iTimeout); })) {}
+    AsyncWaiter(const AsyncWaiter&) = delete;
+    AsyncWaiter& operator=(const AsyncWaiter&) = delete;
 
     ~AsyncWaiter() {
         if (Finished(std::chrono::seconds(0))) {
@@ -69,24 +96,27 @@ public:
             std::abort();
         }
     }
-    AsyncWaiter(const AsyncWaiter&) = delete;
-    AsyncWaiter& operator=(const AsyncWaiter&) = delete;
 
     // True once GetData has returned (also after its outcome was taken).
     bool Finished(std::chrono::milliseconds wait) {
         return !m_future.valid() || m_future.wait_for(wait) == std::future_status::ready;
     }
 
-    // Waits (watchdog-bounded) until the thread sleeps inside GetData. False when GetData
-    // returned instead, or the thread never went to sleep.
+    // Waits (watchdog-bounded) until the kernel reports the thread sleeping inside GetData, as it
+    // does for a thread blocked on a futex. False when GetData returned instead, or never slept.
     bool BlocksInGetData() {
         const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        int sleeping_polls = 0;
-        while (std::chrono::steady_clock::now() < give_up) {
+        for (int sleeping_polls = 0; std::chrono::steady_clock::now() < give_up;) {
             if (Finished(std::chrono::milliseconds(1))) {
                 return false;
             }
-            sleeping_polls = IsSleeping() ? sleeping_polls + 1 : 0;
+            std::ifstream stat("/proc/self/task/" + std::to_string(m_i_tid.load()) + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t name_end = line.rfind(')');
+            const bool sleeping = m_i_tid != 0 && name_end != std::string::npos && name_end + 2 < line.size() &&
+                                  line[name_end + 2] == 'S';
+            sleeping_polls = sleeping ? sleeping_polls + 1 : 0;
             if (sleeping_polls >= 3) {
                 return true;
             }
@@ -109,30 +139,12 @@ private:
         size_t size = buffer.size();
         try {
             outcome.b_delivered = m_event.GetData(buffer.data(), &size, iTimeout);
-            if (outcome.b_delivered) {
-                outcome.str_data.assign(buffer.data(), size);
-            }
+            outcome.str_data.assign(buffer.data(), outcome.b_delivered ? size : 0);
         } catch (const gentl_exception& e) {
             outcome.i_error = e.GetErrorCode();
             outcome.str_text = e.what();
-        } catch (const std::exception& e) {
-            outcome.i_error = -1;
-            outcome.str_text = e.what();
         }
         return outcome;
-    }
-
-    // The kernel reports the thread as sleeping ('S'), as it does for a thread blocked on a futex.
-    bool IsSleeping() const {
-        const pid_t tid = m_i_tid.load();
-        if (tid == 0) {
-            return false;
-        }
-        std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t name_end = line.rfind(')');
-        return name_end != std::string::npos && name_end + 2 < line.size() && line[name_end + 2] == 'S';
     }
 
     CEventFeatureInvalidate& m_event;

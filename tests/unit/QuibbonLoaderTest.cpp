@@ -18,20 +18,15 @@ using GenTL::CQuibbonLoader;
 using GenTL::GetQuibbonSearchPaths;
 using Strings = std::vector<std::string>;
 
-// A scratch directory removed with the test.
-class ScratchDir {
-public:
-    ScratchDir() : m_path(fs::temp_directory_path() / ("quibbon-loader-" + std::to_string(::getpid()))) {
-        fs::create_directories(m_path);
-    }
+// A scratch directory, removed with the test, holding a file named like the component.
+struct ScratchDir {
+    fs::path path = fs::temp_directory_path() / ("quibbon-loader-" + std::to_string(::getpid()));
+    ScratchDir() { fs::create_directories(path); }
     ~ScratchDir() {
         std::error_code ignored;
-        fs::remove_all(m_path, ignored);
+        fs::remove_all(path, ignored);
     }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    fs::path m_path;
+    std::string Component() const { return (path / "libQuibbon.so").string(); }
 };
 
 TEST(QuibbonLoaderTest, SearchesOwnDirectoryThenTwoAboveThenTheFixedOne) {
@@ -56,14 +51,14 @@ TEST(QuibbonLoaderTest, MissingComponentFailsWithATextNamingIt) {
 
 TEST(QuibbonLoaderTest, UnusableFilesAreReportedAndSkipped) {
     ScratchDir scratch;
-    std::ofstream(scratch.File("libQuibbon.so")) << "not a library";
+    std::ofstream(scratch.Component()) << "not a library";
     std::string error;
-    CQuibbonLoader broken({scratch.File("libQuibbon.so"), quarvo_test::BuiltProducerPath()});
+    CQuibbonLoader broken({scratch.Component(), quarvo_test::BuiltProducerPath()});
     EXPECT_FALSE(broken.Load(error));
     EXPECT_EQ(error.rfind("Unable to load libQuibbon.so: ", 0), 0u) << error;
-    EXPECT_NE(error.find(scratch.File("libQuibbon.so")), std::string::npos) << error;
+    EXPECT_NE(error.find(scratch.Component()), std::string::npos) << error;
 
-    CQuibbonLoader skipping({scratch.File("libQuibbon.so"), "/nonexistent/libQuibbon.so",
+    CQuibbonLoader skipping({scratch.Component(), "/nonexistent/libQuibbon.so",
                              quarvo_test::BuiltSimulatorPath()});
     ASSERT_TRUE(skipping.Load(error)) << error;
     EXPECT_EQ(skipping.LoadedPath(), quarvo_test::BuiltSimulatorPath());
@@ -71,11 +66,11 @@ TEST(QuibbonLoaderTest, UnusableFilesAreReportedAndSkipped) {
 
 TEST(QuibbonLoaderTest, FirstUsableCandidateWins) {
     ScratchDir scratch;
-    fs::copy_file(quarvo_test::BuiltSimulatorPath(), scratch.File("libQuibbon.so"));
-    CQuibbonLoader loader({scratch.File("libQuibbon.so"), quarvo_test::BuiltSimulatorPath()});
+    fs::copy_file(quarvo_test::BuiltSimulatorPath(), scratch.Component());
+    CQuibbonLoader loader({scratch.Component(), quarvo_test::BuiltSimulatorPath()});
     std::string error;
     ASSERT_TRUE(loader.Load(error)) << error;
-    EXPECT_EQ(loader.LoadedPath(), scratch.File("libQuibbon.so"));
+    EXPECT_EQ(loader.LoadedPath(), scratch.Component());
     Quibbon::ISystem* system = nullptr;
     loader.GetSystem(&system);
     ASSERT_NE(system, nullptr);
