@@ -286,7 +286,7 @@ uint32_t Camera::WaitingGrabs() const {
 
 std::shared_ptr<const ImageGenerator> Camera::Generator(const ImageSpec& imageSpec) {
     std::lock_guard<std::mutex> lock(m_generatorMutex);
-    if (!m_generator || !(m_generator->Spec() == imageSpec)) {
+    if (!m_generator || !(m_generator->Description() == imageSpec)) {
         m_generator = std::make_shared<const ImageGenerator>(imageSpec);
     }
     return m_generator;

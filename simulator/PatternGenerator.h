@@ -69,7 +69,7 @@ public:
     ImageGenerator(const ImageGenerator&) = delete;
     ImageGenerator& operator=(const ImageGenerator&) = delete;
 
-    const ImageSpec& Spec() const { return m_spec; }
+    const ImageSpec& Description() const { return m_spec; }
     uint64_t PayloadSize() const { return m_payloadSize; }
     // Writes exactly PayloadSize() bytes.
     void Render(uint32_t frame, uint8_t* destination) const;

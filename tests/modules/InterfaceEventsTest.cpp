@@ -56,6 +56,19 @@ protected:
         return count;
     }
 
+    // Starts a thread that waits without limit on the event; returns once the thread is running.
+    std::future<GC_ERROR> StartReader(EVENT_HANDLE event) {
+        std::promise<void> started;
+        auto reader = std::async(std::launch::async, [this, event, &started] {
+            char data[64];
+            size_t size = sizeof data;
+            started.set_value();
+            return lib.EventGetData(event, data, &size, GENTL_INFINITE);
+        });
+        started.get_future().wait();
+        return reader;
+    }
+
     IF_HANDLE iface = nullptr;
 };
 
@@ -156,11 +169,7 @@ TEST_F(InterfaceEvents, TimeOutsSizeQueriesAndBadEventHandles) {
 
 TEST_F(InterfaceEvents, WaitingReaderIsReleasedByAPushFromAnotherThread) {
     EVENT_HANDLE event = Register(EVENT_FEATURE_CHANGE);
-    auto reader = std::async(std::launch::async, [&] {
-        char data[64];
-        size_t size = sizeof data;
-        return lib.EventGetData(event, data, &size, GENTL_INFINITE);
-    });
+    auto reader = StartReader(event);
     // The push may come before or after the reader starts waiting: both must deliver.
     ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(iface, 0x5A0, 0));
     ASSERT_EQ(std::future_status::ready, reader.wait_for(kWatchdog));
@@ -169,14 +178,7 @@ TEST_F(InterfaceEvents, WaitingReaderIsReleasedByAPushFromAnotherThread) {
 
 TEST_F(InterfaceEvents, WaitingReaderIsAbortedByEventKill) {
     EVENT_HANDLE event = Register(EVENT_FEATURE_CHANGE);
-    std::promise<void> started;
-    auto reader = std::async(std::launch::async, [&] {
-        char data[64];
-        size_t size = sizeof data;
-        started.set_value();
-        return lib.EventGetData(event, data, &size, GENTL_INFINITE);
-    });
-    started.get_future().wait();
+    auto reader = StartReader(event);
     // Keep killing until the reader, once it waits, is released by one of the kills.
     while (reader.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
         ASSERT_EQ(GC_ERR_SUCCESS, lib.EventKill(event));
@@ -190,14 +192,7 @@ TEST_F(InterfaceEvents, WaitingReaderIsAbortedByEventKill) {
 
 TEST_F(InterfaceEvents, ClosingTheInterfaceReleasesAWaitingReader) {
     EVENT_HANDLE event = Register(EVENT_MODULE);
-    std::promise<void> started;
-    auto reader = std::async(std::launch::async, [&] {
-        char data[64];
-        size_t size = sizeof data;
-        started.set_value();
-        return lib.EventGetData(event, data, &size, GENTL_INFINITE);
-    });
-    started.get_future().wait();
+    auto reader = StartReader(event);
     // A second interface keeps the guard of EventGetData satisfied while the first one closes.
     IF_HANDLE other = OpenInterface(1);
     ASSERT_NE(nullptr, other);

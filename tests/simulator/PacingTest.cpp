@@ -31,7 +31,7 @@ protected:
     static bool GuardIntact(const std::vector<uint8_t>& buffer, size_t payload) {
         return std::all_of(buffer.begin() + static_cast<long>(payload), buffer.end(), [](uint8_t b) { return b == 0xEE; });
     }
-    Sim::ImageSpec Spec() {
+    Sim::ImageSpec CameraImage() {
         return {static_cast<uint32_t>(*camera.Get(kParamPixelFormat)), static_cast<uint32_t>(*camera.Get(kParamWidth)),
                 static_cast<uint32_t>(*camera.Get(kParamHeight)), static_cast<uint32_t>(*camera.Get(kParamTestPattern))};
     }
@@ -47,7 +47,7 @@ TEST_F(PacingTest, FillWritesExactlyTheExpectedPayloadsInFrameOrder) {
         ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
         EXPECT_TRUE(GuardIntact(buffer, payload));
         buffer.resize(payload);
-        EXPECT_EQ(buffer, Sim::ExpectedPayload(Spec(), frame, false)) << "frame " << frame;
+        EXPECT_EQ(buffer, Sim::ExpectedPayload(CameraImage(), frame, false)) << "frame " << frame;
     }
 }
 
@@ -58,7 +58,7 @@ TEST_F(PacingTest, ChunkModePutsTheFrameCounterInFront) {
     ASSERT_EQ(camera.Set(kParamTestPattern, kPatternColourBars), kOk);
     ASSERT_EQ(stream->Fill(buffer.data(), 0), kOk);
     buffer.resize(static_cast<size_t>(*camera.Get(kParamPayloadSize)));
-    EXPECT_EQ(buffer, Sim::ExpectedPayload(Spec(), 1, true));
+    EXPECT_EQ(buffer, Sim::ExpectedPayload(CameraImage(), 1, true));
     EXPECT_EQ(buffer[0], 1);
 }
 
