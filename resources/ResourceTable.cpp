@@ -26,6 +26,7 @@ constexpr S_Resource_Entry s_resources[] = {
     Entry(kResourceDevice, g_res_KVDEVTL_xml),
     Entry(kResourceBuffer, g_res_KVGEVTLBuf_xml),
     Entry(kResourceDataStream, g_res_KVDS_xml),
+    Entry(kResourceRemoteDevice, g_res_KVDEV_xml),
 };
 
 const S_Resource_Entry* FindResource(int32_t number) {

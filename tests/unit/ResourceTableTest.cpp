@@ -22,14 +22,21 @@ struct Document {
     int32_t number;
     const char* type;
     const char* file_name;
+    const char* genapi_namespace;
 };
 
+constexpr char kGenApi10[] = "http://www.genicam.org/GenApi/Version_1_0";
+constexpr char kGenApi11[] = "http://www.genicam.org/GenApi/Version_1_1";
+
+// The five module documents first; the remote device description is written against GenApi 1.1
+// and carries GUIDs of its own.
 const Document kDocuments[] = {
-    {GenTL::kResourceSystem, GenTL::kResourceTypeSystem, GenTL::kFileNameSystem},
-    {GenTL::kResourceInterface, GenTL::kResourceTypeInterface, GenTL::kFileNameInterface},
-    {GenTL::kResourceDevice, GenTL::kResourceTypeDevice, GenTL::kFileNameDevice},
-    {GenTL::kResourceBuffer, GenTL::kResourceTypeBuffer, GenTL::kFileNameBuffer},
-    {GenTL::kResourceDataStream, GenTL::kResourceTypeDataStream, GenTL::kFileNameDataStream},
+    {GenTL::kResourceSystem, GenTL::kResourceTypeSystem, GenTL::kFileNameSystem, kGenApi10},
+    {GenTL::kResourceInterface, GenTL::kResourceTypeInterface, GenTL::kFileNameInterface, kGenApi10},
+    {GenTL::kResourceDevice, GenTL::kResourceTypeDevice, GenTL::kFileNameDevice, kGenApi10},
+    {GenTL::kResourceBuffer, GenTL::kResourceTypeBuffer, GenTL::kFileNameBuffer, kGenApi10},
+    {GenTL::kResourceDataStream, GenTL::kResourceTypeDataStream, GenTL::kFileNameDataStream, kGenApi10},
+    {GenTL::kResourceRemoteDevice, GenTL::kResourceTypeRemoteDevice, GenTL::kFileNameRemoteDevice, kGenApi11},
 };
 
 std::string CopyText(int32_t number) {
@@ -98,22 +105,32 @@ TEST(CopyResourceTest, EachDocumentIsItsSourceFileZeroPaddedAndFollowsTheStorage
         for (const char* banned : {"<!--", "<?xml-stylesheet", "schemaLocation"}) {
             EXPECT_EQ(text.find(banned), std::string::npos) << banned;
         }
-        EXPECT_NE(text.find(R"(xmlns="http://www.genicam.org/GenApi/Version_1_0")"), std::string::npos);
+        EXPECT_NE(text.find(std::string("xmlns=\"") + doc.genapi_namespace + "\""), std::string::npos);
     }
     // The System port's URL publishes this length: Local:KVTL.xml;940;1310.
     EXPECT_EQ(CopyText(GenTL::kResourceSystem).size(), 4880u);
     EXPECT_NE(CopyText(GenTL::kResourceSystem)[4877], '\0');
 }
 
-TEST(CopyResourceTest, AllDocumentsShareOneValidProductAndVersionGuid) {
+TEST(CopyResourceTest, ModuleDocumentsShareOneGuidPairAndTheRemoteDeviceHasItsOwn) {
     const std::string product = HeaderAttribute(CopyText(kDocuments[0].number), "ProductGuid");
     const std::string version = HeaderAttribute(CopyText(kDocuments[0].number), "VersionGuid");
     EXPECT_TRUE(IsGuid(product)) << product;
     EXPECT_TRUE(IsGuid(version)) << version;
     EXPECT_NE(product, version);
     for (const Document& doc : kDocuments) {
+        if (doc.number == GenTL::kResourceRemoteDevice) {
+            continue;
+        }
         EXPECT_EQ(HeaderAttribute(CopyText(doc.number), "ProductGuid"), product) << doc.file_name;
         EXPECT_EQ(HeaderAttribute(CopyText(doc.number), "VersionGuid"), version) << doc.file_name;
+    }
+    const std::string remote = CopyText(GenTL::kResourceRemoteDevice);
+    for (const char* name : {"ProductGuid", "VersionGuid"}) {
+        const std::string guid = HeaderAttribute(remote, name);
+        EXPECT_TRUE(IsGuid(guid)) << name << " " << guid;
+        EXPECT_NE(guid, product) << name;
+        EXPECT_NE(guid, version) << name;
     }
 }
 
@@ -127,7 +144,7 @@ TEST(CopyResourceTest, OnlyTheNumberSelectsTheDocument) {
 }
 
 TEST(CopyResourceTest, UnknownNumbersFailAndLeaveTheBufferUntouched) {
-    for (int32_t number : {114, 117, 119, 122, 0, -115, INT_MIN, INT_MAX}) {
+    for (int32_t number : {114, 117, 119, 122, 124, 126, 0, -115, INT_MIN, INT_MAX}) {
         Bytes buffer{'k', 'e', 'e', 'p'};
         try {
             CopyResource(nullptr, number, GenTL::kResourceTypeSystem, buffer);
