@@ -4,20 +4,27 @@
 #include <cstring>
 
 #include "gentl/MsgComposer.h"
-#include "gentl/controller/HandleRegistry.h"
 
 namespace GenTL {
 
-CEventObj::CEventObj() {
-    CHandleRegistry::Instance().Add(this, HandleKind::Event);
-}
+namespace {
+std::atomic<uint64_t> g_live_events{0};
+}  // namespace
 
-CEventObj::~CEventObj() {
-    CHandleRegistry::Instance().Remove(this);
-}
+CEventObj::CEventObj() { ++g_live_events; }
+
+CEventObj::~CEventObj() { --g_live_events; }
+
+uint64_t CEventObj::LiveCount() { return g_live_events.load(); }
 
 void CEventObj::Kill() {
     CheckRegistered();
+    Abort();
+}
+
+void CEventObj::ResetKill() {}
+
+void CEventObj::Abort() noexcept {
     {
         Lock lock(m_mutex_object);
         ++m_i_kill_count;
@@ -25,7 +32,11 @@ void CEventObj::Kill() {
     m_cv_signal.notify_all();
 }
 
-void CEventObj::ResetKill() {}
+void CEventObj::Shutdown() noexcept {
+    m_b_shut_down = true;
+    m_b_registered = false;
+    Abort();
+}
 
 bool CEventObj::IsRegistered() const {
     return m_b_registered.load();
@@ -37,7 +48,14 @@ void CEventObj::CheckRegistered() const {
     }
 }
 
+void CEventObj::CheckNotShutDown() const {
+    if (m_b_shut_down) {
+        throw invalid_handle_exception("The module of the event has been closed.");
+    }
+}
+
 bool CEventObj::ChangeRegistration(bool bFrom, bool bTo) {
+    CheckNotShutDown();
     return m_b_registered.compare_exchange_strong(bFrom, bTo);
 }
 

@@ -15,18 +15,25 @@
 
 namespace GenTL {
 
-// Shared ownership lets a call that works on the event keep it alive until the call returns.
-class CEventObj : public std::enable_shared_from_this<CEventObj> {
+// What one GetData call achieved.
+enum class EventData {
+    Delivered,     // one record was copied out and removed
+    SizeReported,  // a size query: *piSize holds the record's size, the record stays queued
+    TimedOut,      // nothing arrived before the time-out
+};
+
+// Events are held in shared ownership: a call that works on an event keeps it alive until the
+// call returns, also when its module closes meanwhile.
+class CEventObj {
 public:
-    // Enters the live-handle registry; the destructor leaves it again.
     CEventObj();
     virtual ~CEventObj();
     CEventObj(const CEventObj&) = delete;
     CEventObj& operator=(const CEventObj&) = delete;
 
-    // Delivers one event record into pBuffer. False when nothing was delivered: the time-out
-    // (milliseconds, GENTL_INFINITE = no limit) expired, or *piSize was 0 and now holds the size.
-    virtual bool GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) = 0;
+    // Delivers one event record into pBuffer, or with pBuffer null reports the size of the next
+    // one. The time-out is in milliseconds, GENTL_INFINITE waits without limit.
+    virtual EventData GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) = 0;
     virtual void GetInfo(EVENT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) = 0;
     virtual void GetDataInfo(const void* pInBuffer, size_t iInSize, EVENT_DATA_INFO_CMD iInfoCmd,
                              INFO_DATATYPE* piType, void* pOutBuffer, size_t* piOutSize) = 0;
@@ -36,6 +43,19 @@ public:
     // A kill only concerns the waits running when it happens, so there is nothing to reset.
     virtual void ResetKill();
     virtual bool IsRegistered() const;
+
+    // Wakes every waiting GetData with abort_exception; never fails. Used when the event is
+    // unregistered.
+    void Abort() noexcept;
+    // The event's module closes: unregisters the event and wakes every waiter for good, so that
+    // no later wait can start. Never fails.
+    void Shutdown() noexcept;
+    bool IsShutDown() const { return m_b_shut_down; }
+    // Raises invalid_handle_exception once the event's module has closed.
+    void CheckNotShutDown() const;
+
+    // Number of event objects alive in the process, for leak checks.
+    static uint64_t LiveCount();
 
 protected:
     using Lock = std::unique_lock<std::recursive_mutex>;
@@ -47,7 +67,8 @@ protected:
     bool ChangeRegistration(bool bFrom, bool bTo);
 
     // Waits on the signal (lock held on entry and exit) until ready() holds, the deadline for
-    // iTimeout passes (returns false) or Kill is called (raises abort_exception).
+    // iTimeout passes (returns false), or the wait is ended by Kill, Abort, Shutdown or the event
+    // being unregistered (raises abort_exception).
     template <class Ready>
     bool WaitUntilReady(Lock& lock, uint64_t iTimeout, Ready ready);
 
@@ -70,6 +91,7 @@ private:
     static Deadline DeadlineAfter(uint64_t iTimeout);
 
     std::atomic<bool> m_b_registered{false};
+    std::atomic<bool> m_b_shut_down{false};
     // Number of kills so far, guarded by m_mutex_object. A wait aborts when it changes.
     uint64_t m_i_kill_count = 0;
 };
@@ -77,15 +99,21 @@ private:
 template <class Ready>
 bool CEventObj::WaitUntilReady(Lock& lock, uint64_t iTimeout, Ready ready) {
     const uint64_t kills_at_start = m_i_kill_count;
-    const auto woken = [&] { return m_i_kill_count != kills_at_start || ready(); };
+    // Unregistering and shutting down change their flag before they signal under the lock, so a
+    // waiter checking the flags here under the lock cannot miss them.
+    const auto ended = [&] { return m_i_kill_count != kills_at_start || !IsRegistered() || m_b_shut_down; };
+    const auto woken = [&] { return ended() || ready(); };
     const Deadline deadline = DeadlineAfter(iTimeout);
     if (!deadline) {
         m_cv_signal.wait(lock, woken);
     } else if (!m_cv_signal.wait_until(lock, *deadline, woken)) {
         return false;
     }
-    if (m_i_kill_count != kills_at_start) {
+    if (m_i_kill_count != kills_at_start && IsRegistered()) {
         throw abort_exception("Wait aborted by EventKill");
+    }
+    if (ended()) {
+        throw abort_exception("Wait aborted: the event was unregistered or its module was closed.");
     }
     return true;
 }

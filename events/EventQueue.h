@@ -39,7 +39,7 @@ public:
     // Queued entries stay and are delivered after the next registration.
     virtual void DisableEvent();
 
-    bool GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) override;
+    EventData GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) override;
     void Flush() override;
 
 protected:
@@ -55,8 +55,9 @@ private:
     // Applies measure to the front entry under the lock; 0 when the queue is empty.
     template <class Measure>
     size_t MeasureFront(Measure measure);
-    // Copies the front entry out (lock held) and removes it when that succeeded.
-    bool DeliverFront(void* pBuffer, size_t* piSize);
+    // Copies the front entry out (lock held) and removes it when that succeeded; with pBuffer null
+    // only reports its size.
+    EventData DeliverFront(void* pBuffer, size_t* piSize);
 
     std::deque<T> m_deque_entries;
 };
@@ -88,25 +89,25 @@ void CEventQueue<T>::DisableEvent() {
 }
 
 template <class T>
-bool CEventQueue<T>::GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) {
+EventData CEventQueue<T>::GetData(void* pBuffer, size_t* piSize, uint64_t iTimeout) {
     CheckRegistered();
     if (piSize == nullptr) {
         throw invalid_parameter_exception(MsgComposer("Specified piSize is invalid: piSize = 0x%p.", piSize));
     }
     Lock lock(m_mutex_object);
     if (!WaitUntilReady(lock, iTimeout, [this] { return !m_deque_entries.empty(); })) {
-        return false;
+        return EventData::TimedOut;
     }
     return DeliverFront(pBuffer, piSize);
 }
 
 template <class T>
-bool CEventQueue<T>::DeliverFront(void* pBuffer, size_t* piSize) {
+EventData CEventQueue<T>::DeliverFront(void* pBuffer, size_t* piSize) {
     const Entry& front = *m_deque_entries.front();
     const size_t required = front.Size();
-    if (*piSize == 0) {
+    if (pBuffer == nullptr || *piSize == 0) {
         *piSize = required;
-        return false;
+        return EventData::SizeReported;
     }
     if (*piSize < required) {
         throw buffer_too_small_exception(MsgComposer("Prepared buffer is too small. Required: %d. Prepared: %d.",
@@ -114,7 +115,7 @@ bool CEventQueue<T>::DeliverFront(void* pBuffer, size_t* piSize) {
     }
     front.ToBuffer(pBuffer, piSize);
     m_deque_entries.pop_front();
-    return true;
+    return EventData::Delivered;
 }
 
 template <class T>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 namespace GenTL {
@@ -43,5 +44,17 @@ QUARVO_GENTL_EXCEPTION(invalid_value_exception, -1019)
 QUARVO_GENTL_EXCEPTION(busy_exception, -1022)
 
 #undef QUARVO_GENTL_EXCEPTION
+
+// A runtime error whose text ends in text the consumer supplied (an identifier). Its code is
+// decided by the library's own wording alone, so no identifier can change it.
+class runtime_error_with_input : public std::runtime_error {
+public:
+    runtime_error_with_input(const std::string& wording, const std::string& input)
+        : std::runtime_error(wording + input), m_str_wording(wording) {}
+    const std::string& Wording() const noexcept { return m_str_wording; }
+
+private:
+    std::string m_str_wording;
+};
 
 }  // namespace GenTL

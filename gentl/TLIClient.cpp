@@ -43,11 +43,9 @@ extern "C" {
 GC_API GCInitLib(void) {
     return CatchFrame([] {
         RecordSuccess();
-        if (g_Controller.IsInitialized()) {
+        if (!g_Controller.InitLib()) {
             return GetErrorCode(GC_ERR_RESOURCE_IN_USE, "GC_ERR_RESOURCE_IN_USE");
         }
-        g_Controller.InitLib();
-        g_Controller.SetInterfaceCloseCallback(&IFClose);
         return RecordSuccess();
     });
 }

@@ -10,24 +10,26 @@ using namespace GenTL;
 
 namespace {
 
-// The live module behind an event source handle.
-IEventSrc* ResolveEventSource(EVENTSRC_HANDLE hModule, const char* name) {
+// The open module behind an event source handle, shared for the rest of the call.
+std::shared_ptr<ICommonBase> ResolveEventSource(EVENTSRC_HANDLE hModule, const char* name) {
     CheckHandle(hModule, name);
-    ICommonBase* module = ICommonBase::FromHandle(hModule);
-    if (module == nullptr) {
+    std::shared_ptr<ICommonBase> module = ICommonBase::FromHandle(hModule);
+    if (!module) {
         const std::string format = std::string("Specified ") + name + " is invalid: " + name + " = 0x%p.";
         throw invalid_handle_exception(MsgComposer(format.c_str(), hModule));
     }
     return module;
 }
 
-// The live event object behind an event handle.
+// The registered event behind an event handle, shared for the rest of the call. An event whose
+// module closed, or which was unregistered, is refused like any dead handle.
 std::shared_ptr<CEventObj> ResolveEvent(EVENT_HANDLE hEvent) {
     CheckHandle(hEvent, "hEvent");
-    if (!CHandleRegistry::Instance().Contains(hEvent, HandleKind::Event)) {
+    std::shared_ptr<CEventObj> event = CHandleRegistry::Instance().FindEvent(hEvent);
+    if (!event) {
         throw invalid_handle_exception(MsgComposer("Specified hEvent is invalid: hEvent = 0x%p.", hEvent));
     }
-    return static_cast<CEventObj*>(hEvent)->shared_from_this();
+    return event;
 }
 
 }  // namespace
@@ -65,7 +67,7 @@ GC_API EventGetData(EVENT_HANDLE hEvent, void* pBuffer, size_t* piSize, uint64_t
         CheckParameter(piSize, "piSize");
         CheckBufferSize(piSize, pBuffer, "piSize", "pBuffer");
         const std::shared_ptr<CEventObj> event = ResolveEvent(hEvent);
-        if (!event->GetData(pBuffer, piSize, iTimeout)) {
+        if (event->GetData(pBuffer, piSize, iTimeout) == EventData::TimedOut) {
             throw timeout_exception(
                 MsgComposer("The specified iTimeout expired before the hEvent occurred: iTimeout = %d, hEvent = 0x%p.",
                             static_cast<int>(iTimeout), hEvent));

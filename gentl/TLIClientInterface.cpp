@@ -17,10 +17,11 @@ void CheckRegistered(IF_HANDLE hIface) {
     }
 }
 
-// The run-time type test of a registered handle.
-CInterface* AsInterface(IF_HANDLE hIface) {
-    auto* iface = dynamic_cast<CInterface*>(ICommonBase::FromHandle(hIface));
-    if (iface == nullptr) {
+// The run-time type test of a registered handle. The caller shares ownership of the interface
+// for the rest of the call.
+std::shared_ptr<CInterface> AsInterface(IF_HANDLE hIface) {
+    auto iface = ICommonBase::FromHandleAs<CInterface>(hIface);
+    if (!iface) {
         throw invalid_handle_exception("Invalid Handle");
     }
     return iface;
@@ -132,6 +133,9 @@ GC_API IFGetParentTL(IF_HANDLE hIface, TL_HANDLE* phSystem) {
             return GC_ERR_INVALID_HANDLE;
         }
         *phSystem = g_Controller.GetTransportLayer();
+        if (*phSystem == nullptr) {
+            return GC_ERR_INVALID_HANDLE;
+        }
         return RecordSuccess();
     });
 }

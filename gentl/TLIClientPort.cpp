@@ -10,11 +10,12 @@ namespace {
 
 constexpr FrameOptions kPortFrame{GC_ERR_INVALID_HANDLE, "Unknown Error"};
 
-// The live module behind a port handle; null and stale handles are refused alike.
-IPort* ResolvePort(PORT_HANDLE hPort) {
+// The open module behind a port handle; null and stale handles are refused alike. The caller
+// shares ownership of the module for the rest of the call.
+std::shared_ptr<ICommonBase> ResolvePort(PORT_HANDLE hPort) {
     CheckHandle(hPort, "hPort");
-    ICommonBase* module = ICommonBase::FromHandle(hPort);
-    if (module == nullptr) {
+    std::shared_ptr<ICommonBase> module = ICommonBase::FromHandle(hPort);
+    if (!module) {
         throw invalid_handle_exception(MsgComposer("Specified hPort is invalid: hPort = 0x%p.", hPort));
     }
     return module;
@@ -35,7 +36,7 @@ GC_ERROR AccessStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, s
         CheckHandle(hPort, "hPort");
         CheckParameter(pEntries, "pEntries");
         CheckParameter(piNumEntries, "piNumEntries");
-        IPort* port = ResolvePort(hPort);
+        const std::shared_ptr<ICommonBase> port = ResolvePort(hPort);
         const size_t count = *piNumEntries;
         for (size_t i = 0; i < count; ++i) {
             access(*port, pEntries[i]);

@@ -9,21 +9,18 @@
 
 using namespace GenTL;
 
-namespace GenTL {
-// The System handle handed out by the last successful TLOpen.
-void* g_hSystem = nullptr;
-}  // namespace GenTL
-
 namespace {
 
 constexpr FrameOptions kUnknownErrorFrame{0, "Unknown Error"};
 
-// Only the handle TLOpen handed out names the System.
-CTL* ResolveSystem(TL_HANDLE hSystem) {
-    if (hSystem == nullptr || hSystem != g_hSystem) {
+// Only the handle of the library's open System names the System. The lookup shares ownership, so
+// the System stays alive for the rest of the call even when another thread closes it.
+std::shared_ptr<CTL> ResolveSystem(TL_HANDLE hSystem) {
+    void* const current = g_Controller.GetTransportLayer();
+    if (hSystem == nullptr || hSystem != current) {
         throw invalid_handle_exception(
             MsgComposer("Specified hSystem is invalid or not the original handle: hSystem = 0x%p, Specified = 0x%p.",
-                        hSystem, g_hSystem));
+                        hSystem, current));
     }
     return CTL::CheckCTL(hSystem);
 }
@@ -38,31 +35,29 @@ GC_API TLOpen(TL_HANDLE* phSystem) {
             return code;
         }
         CheckParameter(phSystem, "phSystem");
-        if (*phSystem != nullptr || g_Controller.GetTransportLayer() != nullptr) {
-            throw resource_in_use_exception(
+        const auto inUse = [phSystem] {
+            return resource_in_use_exception(
                 MsgComposer("Specified phSystem is in use: phSystem = 0x%p.", static_cast<void*>(phSystem)));
+        };
+        if (*phSystem != nullptr || g_Controller.GetTransportLayer() != nullptr) {
+            throw inUse();
         }
-        g_Controller.CreateTransportLayer();
-        CTL* system = g_Controller.GetTransportLayer();
-        if (system == nullptr) {
-            throw invalid_handle_exception("There's no available transport layer module.");
-        }
-        // A System that could not be opened is discarded, so that a later TLOpen can try again.
-        bool opened = false;
-        try {
-            void* handle = nullptr;
-            opened = system->TLOpen(&handle);
-        } catch (...) {
-            g_Controller.CloseSystem();
-            throw;
-        }
-        if (!opened) {
-            g_Controller.CloseSystem();
+        // The System is opened before it is published, so two threads opening at once both build
+        // one and exactly one of them becomes the library's; the other is discarded. A System
+        // that cannot be opened is discarded too, so a later TLOpen can try again.
+        const auto system = std::make_shared<CTL>();
+        void* handle = nullptr;
+        if (!system->TLOpen(&handle)) {
             throw invalid_handle_exception(MsgComposer(
                 "Failed to open the system module specified by phSystem: phSystem = 0x%p.", static_cast<void*>(phSystem)));
         }
-        g_hSystem = system;
-        *phSystem = system;
+        if (!g_Controller.PublishTransportLayer(system)) {
+            if (const int code = g_Controller.Check_SetupInitialized()) {
+                return code;
+            }
+            throw inUse();
+        }
+        *phSystem = system->Handle();
         return RecordSuccess();
     });
 }
@@ -73,9 +68,10 @@ GC_API TLClose(TL_HANDLE hSystem) {
             return code;
         }
         CheckHandle(hSystem, "hSystem");
-        if (hSystem != g_hSystem) {
+        void* const current = g_Controller.GetTransportLayer();
+        if (hSystem != current) {
             throw invalid_handle_exception(MsgComposer(
-                "Specified hSystem is not the original handle: hSystem = 0x%p, Specified = 0x%p.", hSystem, g_hSystem));
+                "Specified hSystem is not the original handle: hSystem = 0x%p, Specified = 0x%p.", hSystem, current));
         }
         g_Controller.CloseSystem();
         return RecordSuccess();
@@ -162,19 +158,23 @@ GC_API TLOpenInterface(TL_HANDLE hSystem, const char* sIfaceID, IF_HANDLE* phIfa
         ResolveSystem(hSystem);
         CheckParameter(phIface, "phIface");
         CheckParameter(sIfaceID, "sIfaceID");
-        CInterface* iface = nullptr;
-        CTL::CheckCTL(hSystem)->GetInterface(sIfaceID, &iface);
-        if (iface == nullptr) {
+        const std::shared_ptr<CInterface> iface = CTL::CheckCTL(hSystem)->GetInterface(sIfaceID);
+        if (!iface) {
             throw invalid_handle_exception(
-                MsgComposer("Specified pInterface is invalid: pInterface = 0x%p.", static_cast<void*>(iface)));
+                MsgComposer("Specified pInterface is invalid: pInterface = 0x%p.", static_cast<void*>(iface.get())));
         }
-        *phIface = iface;
+        *phIface = iface->Handle();
         // An interface that is open already keeps its one registry entry and handle.
-        if (g_Controller.FindInterface(iface)) {
+        if (g_Controller.FindInterface(*phIface)) {
             return GC_ERR_RESOURCE_IN_USE;
         }
         if (g_Controller.AddInterface(sIfaceID, phIface) != GC_ERR_SUCCESS) {
             return GC_ERR_RESOURCE_IN_USE;
+        }
+        // The System may have been closed on another thread meanwhile, taking the interface along.
+        if (!ICommonBase::FromHandle(*phIface)) {
+            g_Controller.RemoveInterface(*phIface);
+            throw invalid_handle_exception(MsgComposer("The specified interface not found: hIface = 0x%p.", *phIface));
         }
         return RecordSuccess();
     });

@@ -1,18 +1,23 @@
 #include "modules/CommonBase.h"
 
+#include <atomic>
+
 #include "gentl/controller/HandleRegistry.h"
 
 namespace GenTL {
 
-ICommonBase::ICommonBase() { CHandleRegistry::Instance().Add(this, HandleKind::Module); }
+namespace {
+std::atomic<uint64_t> g_live_modules{0};
+}  // namespace
 
-ICommonBase::~ICommonBase() { CHandleRegistry::Instance().Remove(this); }
+ICommonBase::ICommonBase() { ++g_live_modules; }
 
-ICommonBase* ICommonBase::FromHandle(const void* handle) {
-    if (handle == nullptr || !CHandleRegistry::Instance().Contains(handle, HandleKind::Module)) {
-        return nullptr;
-    }
-    return static_cast<ICommonBase*>(const_cast<void*>(handle));
+ICommonBase::~ICommonBase() { --g_live_modules; }
+
+std::shared_ptr<ICommonBase> ICommonBase::FromHandle(const void* handle) {
+    return CHandleRegistry::Instance().FindModule(handle);
 }
+
+uint64_t ICommonBase::LiveCount() { return g_live_modules.load(); }
 
 }  // namespace GenTL

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "gentl/GenTL.h"
 
@@ -32,14 +33,26 @@ protected:
     ~IEventSrc() = default;
 };
 
-// Common base of the module classes. A module's address is its handle: while the object lives it
-// is listed in the handle registry, so that handles from consumers can be checked before use.
+// Common base of the module classes. A module's address is its handle; modules are held in
+// shared ownership, and while a module is open its handle is listed in the handle registry.
 class ICommonBase : public IPort, public IEventSrc {
 public:
     virtual ICommonBase* GetParent() = 0;
 
-    // The live module behind a consumer handle, or null when the handle is not one.
-    static ICommonBase* FromHandle(const void* handle);
+    // The handle a consumer receives for this module.
+    void* Handle() { return static_cast<void*>(this); }
+
+    // The open module behind a consumer handle, or null when the handle is not one. The caller
+    // shares ownership of the module for as long as it keeps the result.
+    static std::shared_ptr<ICommonBase> FromHandle(const void* handle);
+    // As FromHandle, when the module is of class T; null otherwise.
+    template <class T>
+    static std::shared_ptr<T> FromHandleAs(const void* handle) {
+        return std::dynamic_pointer_cast<T>(FromHandle(handle));
+    }
+
+    // Number of module objects alive in the process, for leak checks.
+    static uint64_t LiveCount();
 
 protected:
     ICommonBase();

@@ -5,6 +5,8 @@
 #include "gentl/MsgComposer.h"
 #include "gentl/Platform.h"
 #include "gentl/TLInfo.h"
+#include "events/EventRegistration.h"
+#include "gentl/controller/HandleRegistry.h"
 #include "modules/ModuleSupport.h"
 #include "modules/TL.h"
 #include "resources/ResourceTable.h"
@@ -15,10 +17,17 @@ const std::string CInterface::m_str_file_name = "KVTLI.xml";
 
 namespace {
 
-const PortDescription kInterfaceDescription{kFileNameInterface, kResourceInterface, kResourceTypeInterface,
-                                           kDescriptionAddressInterface, 9};
-constexpr URLErrorTexts kURLErrors{"Specified iSize is invalid: iSize = 0x%p.",
-                                   "Invalid Buffer Size; Required = %d, Prepared = %d."};
+const PortSpec kInterfacePort{kFileNameInterface,
+                              kResourceInterface,
+                              kResourceTypeInterface,
+                              kDescriptionAddressInterface,
+                              9,
+                              URLCopy::Self,
+                              {"Specified iSize is invalid: iSize = 0x%p.",
+                               "Invalid Buffer Size; Required = %d, Prepared = %d."},
+                              false,
+                              "Specified iURLIndex is invalid: iURLIndex = 0x%p.",
+                              "Specified iCmd is invalid: iCmd = 0x%p."};
 constexpr uint64_t kUpdateTimeout = 500;
 constexpr int64_t kModuleEventID = 1234;
 
@@ -47,21 +56,11 @@ constexpr uint64_t kTextBlock = 256;
 // description gives them.
 constexpr uint64_t kDescribedNameLength = 64;
 
-// Enables or disables one of the interface's event objects and hands out its handle.
-template <class Event>
-void ToggleEvent(Event& event, bool enable, EVENT_HANDLE* phEvent) {
-    if (!enable) {
-        event.DisableEvent();
-        return;
-    }
-    event.EnableEvent();
-    *phEvent = &event;
-}
-
 }  // namespace
 
-CInterface::CInterface(std::shared_ptr<CInterfaceInfo> info, CTL* pTL, Quibbon::IInterface* pComponent)
-    : m_sp_info(std::move(info)), m_p_tl(pTL), m_port(kInterfaceDescription), m_p_component(pComponent) {
+CInterface::CInterface(std::shared_ptr<CInterfaceInfo> info, std::shared_ptr<CTL> spTL,
+                       Quibbon::IInterface* pComponent)
+    : CPortModule(kInterfacePort), m_sp_info(std::move(info)), m_sp_tl(std::move(spTL)), m_p_component(pComponent) {
     InitPort();
     m_sp_event_invalidate = std::make_shared<CEventFeatureInvalidate>();
     m_sp_event_change = std::make_shared<CEventFeatureChange>();
@@ -69,25 +68,32 @@ CInterface::CInterface(std::shared_ptr<CInterfaceInfo> info, CTL* pTL, Quibbon::
 }
 
 CInterface::~CInterface() {
-    // Consumers still waiting on this interface's events are released before the events go.
-    for (CEventObj* event : std::initializer_list<CEventObj*>{m_sp_event_invalidate.get(), m_sp_event_change.get(),
-                                                               m_sp_event_module.get()}) {
-        if (event->IsRegistered()) {
-            event->Kill();
-        }
-    }
-    m_vec_sp_devices.clear();
-    m_port.Map().SetReg(kRegDeviceCount, 0);
-    if (m_p_tl != nullptr) {
-        m_p_tl->ReleaseChild(this);
-    }
     if (m_p_component != nullptr) {
         m_p_component->Release();
     }
 }
 
+void CInterface::Close() noexcept {
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+        if (m_b_closed) {
+            return;
+        }
+        m_b_closed = true;
+        m_vec_sp_devices.clear();
+        Map().SetReg(kRegDeviceCount, 0);
+    }
+    // Consumers still waiting on this interface's events are released; the event objects stay
+    // alive for as long as a running call uses them.
+    ShutdownEvent(*m_sp_event_invalidate);
+    ShutdownEvent(*m_sp_event_change);
+    ShutdownEvent(*m_sp_event_module);
+    CHandleRegistry::Instance().Remove(Handle());
+    m_sp_tl->ReleaseChild(this);
+}
+
 void CInterface::InitPort() {
-    CRegisterMap& map = m_port.Map();
+    CRegisterMap& map = Map();
     void* const self = this;
     map.AddReg(kRegUpdateDeviceList, CRegisterMap::WO, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
     map.AddReg(kRegDevicesOpen, CRegisterMap::RO, 0);
@@ -110,24 +116,26 @@ void CInterface::InitPort() {
                &RegCB_AccessRead);
     map.AddReg(kRegEventNotification, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
     map.AddReg(kRegModuleEventTarget, CRegisterMap::RW, 0, false, &RegCB_AccessWrite, self, &RegCB_AccessRead);
-    m_port.AddDescription();
+    AddDescription();
 }
 
 void CInterface::RegCB_AccessWrite(uint64_t iAddress, uint32_t& iValue, void* pContext) {
     auto* self = static_cast<CInterface*>(pContext);
     switch (iAddress) {
         case kRegUpdateDeviceList: self->UpdateDeviceList(nullptr, kUpdateTimeout); break;
-        case kRegDeviceSelector:
+        case kRegDeviceSelector: {
+            std::lock_guard<std::recursive_mutex> lock(self->m_mutex_state);
             if (!self->m_vec_sp_devices.empty()) {
                 self->PushEventFeatureInvalidate("DeviceIsAccessible");
                 self->SelectDevice(iValue);
             }
             break;
+        }
         case kRegFeatureChangeTarget:
             self->PushEventFeatureChange("TestEventFeatureChangeDestination", MsgComposer("%u", iValue == 0 ? 1u : 0u));
             break;
         case kRegModuleEventTarget:
-            if (self->m_port.Map().GetReg(kRegEventNotification) != 0) {
+            if (self->Map().GetReg(kRegEventNotification) != 0) {
                 const uint32_t stamp = static_cast<uint32_t>(GetTimeStamp());
                 self->PushEventModule(kModuleEventID, &stamp, sizeof stamp);
             }
@@ -138,8 +146,11 @@ void CInterface::RegCB_AccessWrite(uint64_t iAddress, uint32_t& iValue, void* pC
 
 void CInterface::RegCB_AccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext) {
     auto* self = static_cast<CInterface*>(pContext);
-    if (iAddress == kRegDeviceSelector && !self->m_vec_sp_devices.empty()) {
-        self->SelectDevice(iValue);
+    if (iAddress == kRegDeviceSelector) {
+        std::lock_guard<std::recursive_mutex> lock(self->m_mutex_state);
+        if (!self->m_vec_sp_devices.empty()) {
+            self->SelectDevice(iValue);
+        }
     }
 }
 
@@ -149,7 +160,7 @@ void CInterface::SelectDevice(uint32_t iIndex) {
         return;
     }
     const CDeviceInfo& device = *m_vec_sp_devices[iIndex];
-    CRegisterMap& map = m_port.Map();
+    CRegisterMap& map = Map();
     SetTextBlock(map, kRegDeviceVendorName, kDescribedNameLength, device.m_str_vendor);
     SetTextBlock(map, kRegDeviceModelName, kDescribedNameLength, device.m_str_model);
     SetTextBlock(map, kRegDeviceID, kTextBlock, device.GetID());
@@ -157,53 +168,37 @@ void CInterface::SelectDevice(uint32_t iIndex) {
     map.SetReg(kRegDeviceIsAccessible, 1);
 }
 
-uint64_t CInterface::ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) {
-    return m_port.ReadData(iAddress, pBuffer, piSize);
-}
-
-uint64_t CInterface::WriteData(uint64_t iAddress, const void* pBuffer, uint64_t* piSize) {
-    return m_port.WriteData(iAddress, pBuffer, piSize);
-}
-
-uint32_t CInterface::ReadReg(uint64_t iAddress, uint32_t& iValue) { return m_port.ReadReg(iAddress, iValue); }
-
-void CInterface::WriteReg(uint64_t iAddress, uint32_t iValue) { m_port.WriteReg(iAddress, iValue); }
-
-void CInterface::GetURL(char* sURL, uint64_t* piSize) { m_port.CopyURL(sURL, piSize, kURLErrors); }
-
-void CInterface::GetPortInfo(PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
-    const PortInfoTexts texts{m_sp_info->ToString(),
-                              CTLInfo::GetVendorName(),
-                              CTLInfo::GetModelName(),
-                              CTLInfo::GetTLType(),
-                              "TLInterface",
-                              m_p_tl->FormatVersion(m_p_tl->GetTLVersion()),
-                              "InterfacePort"};
-    if (!CModulePort::WritePortInfo(texts, iInfoCmd, piType, pBuffer, piSize)) {
-        throw invalid_parameter_exception(MsgComposer("Specified iCmd is invalid: iCmd = 0x%p.",
-                                                      reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd))));
+void CInterface::ReselectDevice() {
+    if (m_vec_sp_devices.empty()) {
+        return;
     }
+    uint32_t selector = Map().GetReg(kRegDeviceSelector);
+    if (selector >= m_vec_sp_devices.size()) {
+        selector = 0;
+        Map().SetReg(kRegDeviceSelector, selector);
+    }
+    SelectDevice(selector);
 }
 
-void CInterface::GetNumPortURLs(uint32_t* piNumURLs) { *piNumURLs = 1; }
-
-void CInterface::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
-                                size_t* piSize) {
-    if (iURLIndex != 0) {
-        throw invalid_parameter_exception(MsgComposer("Specified iURLIndex is invalid: iURLIndex = 0x%p.",
-                                                      reinterpret_cast<void*>(static_cast<uintptr_t>(iURLIndex))));
-    }
-    if (!m_port.WriteURLInfo(iInfoCmd, piType, pBuffer, piSize)) {
-        throw invalid_parameter_exception(MsgComposer("Specified iCmd is invalid: iCmd = 0x%p.",
-                                                      reinterpret_cast<void*>(static_cast<intptr_t>(iInfoCmd))));
-    }
+PortInfoTexts CInterface::GetPortInfoTexts() {
+    return {m_sp_info->ToString(),
+            CTLInfo::GetVendorName(),
+            CTLInfo::GetModelName(),
+            CTLInfo::GetTLType(),
+            "TLInterface",
+            m_sp_tl->FormatVersion(m_sp_tl->GetTLVersion()),
+            "InterfacePort"};
 }
 
-ICommonBase* CInterface::GetParent() { return m_p_tl; }
+ICommonBase* CInterface::GetParent() { return m_sp_tl.get(); }
 
-uint32_t CInterface::GetNumDevices() { return static_cast<uint32_t>(m_vec_sp_devices.size()); }
+uint32_t CInterface::GetNumDevices() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    return static_cast<uint32_t>(m_vec_sp_devices.size());
+}
 
 void CInterface::GetDeviceID(uint32_t iIndex, std::string& sID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     if (iIndex >= m_vec_sp_devices.size()) {
         throw invalid_index_exception(MsgComposer("Error accessing DeviceID %d", static_cast<int>(iIndex)));
     }
@@ -239,6 +234,7 @@ std::vector<std::shared_ptr<CDeviceInfo>> CInterface::ReadComponentDevices() {
 }
 
 void CInterface::UpdateDeviceList(bool8_t* pbChanged, uint64_t /*iTimeout*/) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     m_b_list_updated = true;
     auto fresh = ReadComponentDevices();
     const bool changed =
@@ -246,17 +242,14 @@ void CInterface::UpdateDeviceList(bool8_t* pbChanged, uint64_t /*iTimeout*/) {
     if (changed && pbChanged != nullptr) {
         *pbChanged = true;
     }
-    m_port.Map().SetReg(kRegDeviceCount, static_cast<uint32_t>(m_vec_sp_devices.size()));
-}
-
-void CInterface::Close() {
-    m_vec_sp_devices.clear();
-    delete this;
+    Map().SetReg(kRegDeviceCount, static_cast<uint32_t>(m_vec_sp_devices.size()));
+    ReselectDevice();
 }
 
 std::weak_ptr<CInterfaceInfo> CInterface::GetInfo() { return m_sp_info; }
 
 void CInterface::GetPointerToDeviceInfo(const std::string& sDeviceID, std::shared_ptr<CDeviceInfo>& info) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     if (!m_b_list_updated) {
         UpdateDeviceList(nullptr, kUpdateTimeout);
     }
@@ -284,7 +277,7 @@ void CInterface::GetDeviceInfo(const std::string& sDeviceID, DEVICE_INFO_CMD iIn
     std::shared_ptr<CDeviceInfo> record;
     GetPointerToDeviceInfo(sDeviceID, record);
     if (!record) {
-        throw std::runtime_error("Unable to find device  " + sDeviceID);
+        throw runtime_error_with_input("Unable to find device  ", sDeviceID);
     }
     switch (iInfoCmd) {
         case DEVICE_INFO_ID: SetReturnParam(pBuffer, piSize, piType, record->GetID()); break;
@@ -306,20 +299,20 @@ void CInterface::GetDeviceInfo(const std::string& sDeviceID, DEVICE_INFO_CMD iIn
 }
 
 void CInterface::Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) {
-    const bool hasParent = dynamic_cast<CTL*>(ICommonBase::FromHandle(m_p_tl)) != nullptr;
+    const bool hasParent = ICommonBase::FromHandleAs<CTL>(m_sp_tl.get()) != nullptr;
     switch (hasParent ? iEventID : -1) {
-        case EVENT_FEATURE_INVALIDATE: ToggleEvent(*m_sp_event_invalidate, true, phEvent); return;
-        case EVENT_FEATURE_CHANGE: ToggleEvent(*m_sp_event_change, true, phEvent); return;
-        case EVENT_MODULE: ToggleEvent(*m_sp_event_module, true, phEvent); return;
+        case EVENT_FEATURE_INVALIDATE: RegisterEvent(m_sp_event_invalidate, phEvent); return;
+        case EVENT_FEATURE_CHANGE: RegisterEvent(m_sp_event_change, phEvent); return;
+        case EVENT_MODULE: RegisterEvent(m_sp_event_module, phEvent); return;
         default: throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
     }
 }
 
 void CInterface::Unregister(EVENT_TYPE iEventID) {
     switch (iEventID) {
-        case EVENT_FEATURE_INVALIDATE: ToggleEvent(*m_sp_event_invalidate, false, nullptr); return;
-        case EVENT_FEATURE_CHANGE: ToggleEvent(*m_sp_event_change, false, nullptr); return;
-        case EVENT_MODULE: ToggleEvent(*m_sp_event_module, false, nullptr); return;
+        case EVENT_FEATURE_INVALIDATE: UnregisterEvent(m_sp_event_invalidate); return;
+        case EVENT_FEATURE_CHANGE: UnregisterEvent(m_sp_event_change); return;
+        case EVENT_MODULE: UnregisterEvent(m_sp_event_module); return;
         default: throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
     }
 }
@@ -342,12 +335,12 @@ void CInterface::PushEventModule(int64_t iEventID, const void* pData, uint64_t i
     }
 }
 
-CInterface* CInterface::CheckCI(void* hIface) {
+std::shared_ptr<CInterface> CInterface::CheckCI(void* hIface) {
     if (hIface == nullptr) {
         throw invalid_parameter_exception(" Invalid Interface Handle");
     }
-    auto* iface = dynamic_cast<CInterface*>(ICommonBase::FromHandle(hIface));
-    if (iface == nullptr) {
+    auto iface = ICommonBase::FromHandleAs<CInterface>(hIface);
+    if (!iface) {
         throw invalid_parameter_exception(MsgComposer("Specified hI is not a nullptr but invalid: hI = 0x%p.", hIface));
     }
     return iface;

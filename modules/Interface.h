@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,37 +12,29 @@
 #include "modules/CommonBase.h"
 #include "modules/DeviceInfo.h"
 #include "modules/InterfaceInfo.h"
-#include "modules/ModulePort.h"
+#include "modules/PortModule.h"
 
 namespace GenTL {
 
 class CTL;
 
 // An open interface (frame-grabber board) of the System: lists its devices and raises the
-// interface's test events on demand.
-class CInterface : public ICommonBase {
+// interface's test events on demand. It keeps its System alive while it lives.
+class CInterface : public CPortModule, public std::enable_shared_from_this<CInterface> {
 public:
     static const std::string m_str_file_name;
 
-    CInterface(std::shared_ptr<CInterfaceInfo> info, CTL* pTL, Quibbon::IInterface* pComponent);
+    CInterface(std::shared_ptr<CInterfaceInfo> info, std::shared_ptr<CTL> spTL, Quibbon::IInterface* pComponent);
     virtual ~CInterface();
 
-    uint64_t ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) override;
-    uint64_t WriteData(uint64_t iAddress, const void* pBuffer, uint64_t* piSize) override;
-    uint32_t ReadReg(uint64_t iAddress, uint32_t& iValue) override;
-    void WriteReg(uint64_t iAddress, uint32_t iValue) override;
-    void GetURL(char* sURL, uint64_t* piSize) override;
-    void GetPortInfo(PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) override;
-    void GetNumPortURLs(uint32_t* piNumURLs) override;
-    void GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
-                        size_t* piSize) override;
     ICommonBase* GetParent() override;
 
     virtual uint32_t GetNumDevices();
     virtual void GetDeviceID(uint32_t iIndex, std::string& sID);
     virtual void UpdateDeviceList(bool8_t* pbChanged, uint64_t iTimeout);
-    // Drops every record and destroys the interface.
-    virtual void Close();
+    // Drops every record, wakes every waiter on the interface's events, withdraws the handles
+    // and leaves the System. Never fails; the interface itself goes when its last user does.
+    virtual void Close() noexcept;
     virtual std::weak_ptr<CInterfaceInfo> GetInfo();
     virtual void GetDeviceInfo(const std::string& sDeviceID, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
                                void* pBuffer, size_t* piSize);
@@ -53,21 +46,26 @@ public:
     void PushEventFeatureChange(const std::string& sFeature, const std::string& sValue);
     void PushEventModule(int64_t iEventID, const void* pData, uint64_t iSize);
 
-    // The live interface behind a handle; raises invalid_parameter_exception otherwise.
-    static CInterface* CheckCI(void* hIface);
+    // The open interface behind a handle; raises invalid_parameter_exception otherwise.
+    static std::shared_ptr<CInterface> CheckCI(void* hIface);
 
 private:
+    PortInfoTexts GetPortInfoTexts() override;
     void InitPort();
     void SelectDevice(uint32_t iIndex);
+    // Applies the selection step for the current selector, set back to 0 when it is past the list.
+    void ReselectDevice();
     int32_t QueryAccessStatus(const std::string& sDeviceID);
     std::vector<std::shared_ptr<CDeviceInfo>> ReadComponentDevices();
     static void RegCB_AccessWrite(uint64_t iAddress, uint32_t& iValue, void* pContext);
     static void RegCB_AccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext);
 
     std::shared_ptr<CInterfaceInfo> m_sp_info;
-    CTL* m_p_tl;
+    std::shared_ptr<CTL> m_sp_tl;
+    // Guards the device list and the closed flag against concurrent calls and closes.
+    std::recursive_mutex m_mutex_state;
     std::vector<std::shared_ptr<CDeviceInfo>> m_vec_sp_devices;
-    CModulePort m_port;
+    bool m_b_closed = false;
     Quibbon::IInterface* m_p_component;
     std::shared_ptr<CEventFeatureInvalidate> m_sp_event_invalidate;
     std::shared_ptr<CEventFeatureChange> m_sp_event_change;

@@ -10,6 +10,7 @@
 #include "gentl/TLInfo.h"
 #include "modules/Interface.h"
 #include "modules/ModuleSupport.h"
+#include "gentl/controller/HandleRegistry.h"
 #include "resources/ResourceTable.h"
 
 namespace GenTL {
@@ -18,9 +19,16 @@ const std::string CTL::m_str_file_name = "KVTL.xml";
 
 namespace {
 
-const PortDescription kSystemDescription{kFileNameSystem, kResourceSystem, kResourceTypeSystem,
-                                        kDescriptionAddressSystem, 2};
-constexpr URLErrorTexts kURLErrors{"Invalid Buffer Size", "Invalid Buffer Size"};
+const PortSpec kSystemPort{kFileNameSystem,
+                           kResourceSystem,
+                           kResourceTypeSystem,
+                           kDescriptionAddressSystem,
+                           2,
+                           URLCopy::Self,
+                           {"Invalid Buffer Size", "Invalid Buffer Size"},
+                           true,
+                           "Specified iURLIndex is invalid: iURLIndex = 0x%p.",
+                           "Invalid parameter"};
 constexpr uint64_t kUpdateTimeout = 200;
 
 enum SystemRegister : uint64_t {
@@ -44,51 +52,31 @@ const char* const kDisplayName = "KV TL Simulator ";
 
 }  // namespace
 
-CTL::CTL() : m_port(kSystemDescription) {}
+CTL::CTL() : CPortModule(kSystemPort) {}
 
 CTL::~CTL() {
-    m_vec_sp_interfaces.clear();
-    while (!m_vec_p_open_interfaces.empty()) {
-        m_vec_p_open_interfaces.front()->Close();
-    }
+    // Every interface keeps the System alive, so none is left by now.
     if (m_p_system != nullptr) {
         m_p_system->Release();
     }
 }
 
-uint64_t CTL::ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) {
-    return m_port.ReadData(iAddress, pBuffer, piSize);
+void CTL::Close() noexcept {
+    std::vector<std::shared_ptr<CInterface>> open;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+        m_b_closed = true;
+        open.swap(m_vec_sp_open_interfaces);
+        m_vec_sp_interfaces.clear();
+    }
+    for (const auto& iface : open) {
+        iface->Close();
+    }
+    CHandleRegistry::Instance().Remove(Handle());
 }
 
-uint64_t CTL::WriteData(uint64_t iAddress, const void* pBuffer, uint64_t* piSize) {
-    return m_port.WriteData(iAddress, pBuffer, piSize);
-}
-
-uint32_t CTL::ReadReg(uint64_t iAddress, uint32_t& iValue) { return m_port.ReadReg(iAddress, iValue); }
-
-void CTL::WriteReg(uint64_t iAddress, uint32_t iValue) { m_port.WriteReg(iAddress, iValue); }
-
-void CTL::GetURL(char* sURL, uint64_t* piSize) { m_port.CopyURL(sURL, piSize, kURLErrors); }
-
-void CTL::GetPortInfo(PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
-    const PortInfoTexts texts{"0",        "EMVA_D", "Quarvo", "Custom", "TLSystem", FormatVersion(GetTLVersion()),
-                              "TLPort"};
-    if (!CModulePort::WritePortInfo(texts, iInfoCmd, piType, pBuffer, piSize)) {
-        throw invalid_parameter_exception("Invalid parameter");
-    }
-}
-
-void CTL::GetNumPortURLs(uint32_t* piNumURLs) { *piNumURLs = 1; }
-
-void CTL::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
-                         size_t* piSize) {
-    if (iURLIndex != 0) {
-        throw invalid_index_exception(MsgComposer("Specified iURLIndex is invalid: iURLIndex = 0x%p.",
-                                                  reinterpret_cast<void*>(static_cast<uintptr_t>(iURLIndex))));
-    }
-    if (!m_port.WriteURLInfo(iInfoCmd, piType, pBuffer, piSize)) {
-        throw invalid_parameter_exception("Invalid parameter");
-    }
+PortInfoTexts CTL::GetPortInfoTexts() {
+    return {"0", "EMVA_D", "Quarvo", "Custom", "TLSystem", FormatVersion(GetTLVersion()), "TLPort"};
 }
 
 bool CTL::TLOpen(void** phSystem) {
@@ -106,7 +94,7 @@ bool CTL::TLOpen(void** phSystem) {
 }
 
 void CTL::InitPort() {
-    CRegisterMap& map = m_port.Map();
+    CRegisterMap& map = Map();
     map.AddReg(kRegInterfaceCount, CRegisterMap::RO, static_cast<uint32_t>(m_vec_sp_interfaces.size()));
     map.AddReg(kRegInterfaceSelector, CRegisterMap::RW, 0, false, &CTL::RegCB_SelectorWrite, this, nullptr);
     map.AddReg(kRegInterfaceUpdateList, CRegisterMap::RW, 0);
@@ -128,7 +116,7 @@ void CTL::InitPort() {
     map.AddRegs(kRegInterfaceID, CRegisterMap::RO, "", 256);
     map.AddRegs(kRegReserved, CRegisterMap::RO, "", 256);
     map.WriteReg(kRegInterfaceSelector, 0);
-    m_port.AddDescription();
+    AddDescription();
 }
 
 void CTL::RegCB_SelectorWrite(uint64_t iAddress, uint32_t& iValue, void* pContext) {
@@ -138,23 +126,26 @@ void CTL::RegCB_SelectorWrite(uint64_t iAddress, uint32_t& iValue, void* pContex
 }
 
 void CTL::SelectInterface(uint32_t iIndex) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     if (m_vec_sp_interfaces.empty()) {
-        m_port.Map().SetMem(kRegInterfaceID, "");
+        Map().SetMem(kRegInterfaceID, "");
     } else if (iIndex < m_vec_sp_interfaces.size()) {
-        SetTextBlock(m_port.Map(), kRegInterfaceID, 256, m_vec_sp_interfaces[iIndex]->GetID());
+        SetTextBlock(Map(), kRegInterfaceID, 256, m_vec_sp_interfaces[iIndex]->GetID());
     }
 }
 
 uint32_t CTL::GetNumInterfaces() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     if (!m_b_list_updated) {
         UpdateInterfaceList(nullptr, kUpdateTimeout);
     }
     const uint32_t count = static_cast<uint32_t>(m_vec_sp_interfaces.size());
-    m_port.Map().SetReg(kRegInterfaceCount, count);
+    Map().SetReg(kRegInterfaceCount, count);
     return count;
 }
 
 void CTL::GetInterfacesID(uint32_t iIndex, std::string& sID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     if (!m_b_list_updated) {
         throw not_available_exception("You have not called UpdateInterfaceList. Please update the interface list");
     }
@@ -189,14 +180,15 @@ std::vector<std::shared_ptr<CInterfaceInfo>> CTL::ReadComponentInterfaces() {
 }
 
 void CTL::UpdateInterfaceList(bool8_t* pbChanged, uint64_t /*iTimeout*/) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
     auto fresh = ReadComponentInterfaces();
     const bool changed = MergeRecords(m_vec_sp_interfaces, fresh,
                                       [](const auto& a, const auto& b) { return a->ToString() == b->ToString(); });
     if (changed && pbChanged != nullptr) {
         *pbChanged = true;
     }
-    m_port.Map().SetReg(kRegInterfaceCount, static_cast<uint32_t>(m_vec_sp_interfaces.size()));
-    m_port.Map().WriteReg(kRegInterfaceSelector, 0);
+    Map().SetReg(kRegInterfaceCount, static_cast<uint32_t>(m_vec_sp_interfaces.size()));
+    Map().WriteReg(kRegInterfaceSelector, 0);
     m_b_list_updated = true;
 }
 
@@ -225,25 +217,37 @@ void CTL::GetInfo(TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, si
 }
 
 void CTL::ReleaseChild(CInterface* pInterface) {
-    const auto it = std::find(m_vec_p_open_interfaces.begin(), m_vec_p_open_interfaces.end(), pInterface);
-    if (it != m_vec_p_open_interfaces.end()) {
-        m_vec_p_open_interfaces.erase(it);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    const auto it = std::find_if(m_vec_sp_open_interfaces.begin(), m_vec_sp_open_interfaces.end(),
+                                 [pInterface](const auto& open) { return open.get() == pInterface; });
+    if (it != m_vec_sp_open_interfaces.end()) {
+        m_vec_sp_open_interfaces.erase(it);
     }
 }
 
-void CTL::GetInterface(const std::string& sIfaceID, CInterface** ppInterface) {
+std::shared_ptr<CInterface> CTL::GetInterface(const std::string& sIfaceID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    if (m_b_closed) {
+        throw invalid_handle_exception("The system module has been closed.");
+    }
     if (!m_b_list_updated) {
         UpdateInterfaceList(nullptr, kUpdateTimeout);
     }
     // An interface already open is handed out again, whichever form of its identifier is used,
     // so that one board never has two module objects.
-    for (CInterface* open : m_vec_p_open_interfaces) {
+    for (const auto& open : m_vec_sp_open_interfaces) {
         const auto info = open->GetInfo().lock();
         if (info && (info->GetID() == sIfaceID || info->IsInterface(sIfaceID))) {
-            *ppInterface = open;
-            return;
+            return open;
         }
     }
+    if (auto created = OpenListedInterface(sIfaceID)) {
+        return created;
+    }
+    throw invalid_id_exception(MsgComposer("Requested interface name '%s' is invalid.", sIfaceID.c_str()));
+}
+
+std::shared_ptr<CInterface> CTL::OpenListedInterface(const std::string& sIfaceID) {
     for (const auto& record : m_vec_sp_interfaces) {
         if (!record->IsInterface(sIfaceID)) {
             continue;
@@ -251,19 +255,20 @@ void CTL::GetInterface(const std::string& sIfaceID, CInterface** ppInterface) {
         Quibbon::IInterface* component = nullptr;
         m_p_system->OpenInterface(record->GetID().c_str(), &component);
         if (component == nullptr) {
-            break;
+            return nullptr;
         }
-        auto copy = std::make_shared<CInterfaceInfo>(*record);
-        auto* created = new CInterface(copy, this, component);
-        m_vec_p_open_interfaces.push_back(created);
-        *ppInterface = created;
-        return;
+        auto created = std::make_shared<CInterface>(std::make_shared<CInterfaceInfo>(*record), shared_from_this(),
+                                                    component);
+        m_vec_sp_open_interfaces.push_back(created);
+        CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(created));
+        return created;
     }
-    throw invalid_id_exception(MsgComposer("Requested interface name '%s' is invalid.", sIfaceID.c_str()));
+    return nullptr;
 }
 
-std::shared_ptr<CInterfaceInfo> CTL::FindRecord(const std::string& sIfaceID) const {
-    for (CInterface* open : m_vec_p_open_interfaces) {
+std::shared_ptr<CInterfaceInfo> CTL::FindRecord(const std::string& sIfaceID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    for (const auto& open : m_vec_sp_open_interfaces) {
         auto info = open->GetInfo().lock();
         if (info && info->ToString() == sIfaceID) {
             return info;
@@ -302,9 +307,9 @@ std::string CTL::FormatVersion(uint64_t iVersion) {
                        static_cast<unsigned>(iVersion & 0xFFFF));
 }
 
-CTL* CTL::CheckCTL(void* hSystem) {
-    auto* system = dynamic_cast<CTL*>(ICommonBase::FromHandle(hSystem));
-    if (system == nullptr) {
+std::shared_ptr<CTL> CTL::CheckCTL(void* hSystem) {
+    auto system = ICommonBase::FromHandleAs<CTL>(hSystem);
+    if (!system) {
         throw invalid_parameter_exception(" Invalid TL handle");
     }
     return system;

@@ -1,28 +1,59 @@
 #include "gentl/controller/HandleRegistry.h"
 
+#include <mutex>
+
+#include "events/EventObj.h"
+#include "modules/CommonBase.h"
+
 namespace GenTL {
 
 CHandleRegistry& CHandleRegistry::Instance() {
-    // Destroyed when the library is unloaded; the controller's destructor closes no module, so no
-    // object leaves the registry after that.
+    // Destroyed when the library is unloaded, after every module has been closed.
     static CHandleRegistry registry;
     return registry;
 }
 
-void CHandleRegistry::Add(const void* object, HandleKind kind) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_map_live[object] = kind;
+void CHandleRegistry::Add(const std::shared_ptr<ICommonBase>& module) {
+    Insert(module.get(), Kind::Module, std::shared_ptr<void>(module, module.get()));
 }
 
-void CHandleRegistry::Remove(const void* object) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_map_live.erase(object);
+void CHandleRegistry::Add(const std::shared_ptr<CEventObj>& event) {
+    Insert(event.get(), Kind::Event, std::shared_ptr<void>(event, event.get()));
 }
 
-bool CHandleRegistry::Contains(const void* object, HandleKind kind) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_map_live.find(object);
-    return it != m_map_live.end() && it->second == kind;
+void CHandleRegistry::Insert(const void* handle, Kind kind, std::weak_ptr<void> object) {
+    std::unique_lock<std::shared_mutex> lock(m_mutex);
+    m_map_live[handle] = Entry{kind, std::move(object)};
+}
+
+void CHandleRegistry::Remove(const void* handle) noexcept {
+    try {
+        std::unique_lock<std::shared_mutex> lock(m_mutex);
+        m_map_live.erase(handle);
+    } catch (...) {
+        // Only the lock can fail; the entry's weak reference expires with its object anyway.
+    }
+}
+
+std::shared_ptr<void> CHandleRegistry::Find(const void* handle, Kind kind) const {
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    std::shared_lock<std::shared_mutex> lock(m_mutex);
+    const auto it = m_map_live.find(handle);
+    if (it == m_map_live.end() || it->second.kind != kind) {
+        return nullptr;
+    }
+    return it->second.object.lock();
+}
+
+std::shared_ptr<ICommonBase> CHandleRegistry::FindModule(const void* handle) const {
+    // The stored pointer is the ICommonBase address itself, so the cast restores it unchanged.
+    return std::static_pointer_cast<ICommonBase>(Find(handle, Kind::Module));
+}
+
+std::shared_ptr<CEventObj> CHandleRegistry::FindEvent(const void* handle) const {
+    return std::static_pointer_cast<CEventObj>(Find(handle, Kind::Event));
 }
 
 }  // namespace GenTL

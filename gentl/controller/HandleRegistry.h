@@ -1,27 +1,47 @@
 #pragma once
 
-#include <mutex>
+#include <memory>
+#include <shared_mutex>
 #include <unordered_map>
 
 namespace GenTL {
 
-// Kinds of library objects whose addresses are handed to consumers as handles.
-enum class HandleKind { Module, Event };
+class ICommonBase;
+class CEventObj;
 
-// Addresses of the library objects that are alive right now. Every handle a consumer passes is
-// looked up here before it is converted or dereferenced, so stale or foreign handles are refused
-// instead of touched. Objects enter in their constructor and leave in their destructor.
+// The library objects a consumer may name by handle right now: open modules and registered
+// events. Every handle a consumer passes is looked up here before it is converted or
+// dereferenced, so stale, closed or foreign handles are refused instead of touched.
+//
+// Entries hold weak references and a lookup hands out shared ownership: a call that found a live
+// object keeps it until the call returns, while closing the object only removes its entry. The
+// object goes when its last user does.
 class CHandleRegistry {
 public:
     static CHandleRegistry& Instance();
 
-    void Add(const void* object, HandleKind kind);
-    void Remove(const void* object);
-    bool Contains(const void* object, HandleKind kind) const;
+    // The handle of a module is its address as ICommonBase, that of an event its address.
+    void Add(const std::shared_ptr<ICommonBase>& module);
+    void Add(const std::shared_ptr<CEventObj>& event);
+    // Never fails: used on the close paths.
+    void Remove(const void* handle) noexcept;
+
+    // The live object behind the handle, or null.
+    std::shared_ptr<ICommonBase> FindModule(const void* handle) const;
+    std::shared_ptr<CEventObj> FindEvent(const void* handle) const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::unordered_map<const void*, HandleKind> m_map_live;
+    enum class Kind { Module, Event };
+    struct Entry {
+        Kind kind;
+        std::weak_ptr<void> object;
+    };
+
+    void Insert(const void* handle, Kind kind, std::weak_ptr<void> object);
+    std::shared_ptr<void> Find(const void* handle, Kind kind) const;
+
+    mutable std::shared_mutex m_mutex;
+    std::unordered_map<const void*, Entry> m_map_live;
 };
 
 }  // namespace GenTL

@@ -4,6 +4,7 @@
 
 #include "gentl/Exceptions.h"
 #include "gentl/TLIError.h"
+#include "gentl/controller/HandleRegistry.h"
 #include "modules/TL.h"
 
 namespace GenTL {
@@ -70,14 +71,20 @@ int CLibraryController::Check_Setup_And_Transport_Initialized_With_Open_Interfac
 }
 
 bool CLibraryController::InitLib() {
-    m_b_initialized = true;
-    return true;
+    std::lock_guard<std::mutex> lock(m_mutex_system);
+    bool expected = false;
+    return m_b_initialized.compare_exchange_strong(expected, true);
 }
 
-void CLibraryController::CreateTransportLayer() {
-    if (m_p_transport_layer.load() == nullptr) {
-        m_p_transport_layer = new CTL();
+bool CLibraryController::PublishTransportLayer(const std::shared_ptr<CTL>& system) {
+    std::lock_guard<std::mutex> lock(m_mutex_system);
+    if (!m_b_initialized || m_sp_transport_layer) {
+        return false;
     }
+    m_sp_transport_layer = system;
+    m_p_transport_layer = system.get();
+    CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(system));
+    return true;
 }
 
 size_t CLibraryController::GetNumberOpenInterfaces() { return CountLocked(m_cs_interfaces, m_map_interfaces); }
@@ -218,9 +225,12 @@ int CLibraryController::CheckReadOnlyMode(void* hPort) {
 
 int CLibraryController::Handle_Runtime_Error(const std::runtime_error& error) {
     const char* text = error.what();
+    // Only the library's own wording decides the code, never an identifier it quotes.
+    const auto* quoting = dynamic_cast<const runtime_error_with_input*>(&error);
+    const char* wording = quoting != nullptr ? quoting->Wording().c_str() : text;
     int code = GC_ERR_ERROR;
     for (const RuntimeErrorRule& rule : kRuntimeErrorRules) {
-        if (std::strstr(text, rule.substring) != nullptr) {
+        if (std::strstr(wording, rule.substring) != nullptr) {
             code = rule.code;
             break;
         }
@@ -229,44 +239,32 @@ int CLibraryController::Handle_Runtime_Error(const std::runtime_error& error) {
 }
 
 void CLibraryController::CloseSystem() {
+    std::shared_ptr<CTL> system;
     {
-        CAutoLock lock(m_cs_interfaces);
-        const InterfaceCloseFunc close = m_fn_interface_close;
-        if (!m_map_interfaces.empty() && close != nullptr) {
-            const std::map<std::string, void*> open = m_map_interfaces;
-            for (const auto& entry : open) {
-                if (entry.second != nullptr) {
-                    close(entry.second);
-                }
-            }
-        }
+        std::lock_guard<std::mutex> lock(m_mutex_system);
+        system.swap(m_sp_transport_layer);
+        m_p_transport_layer = nullptr;
     }
-    ClearLocked(m_cs_announced_buffers, m_map_announced_buffers);
-    ClearLocked(m_cs_data_streams, m_map_data_streams);
-    ClearLocked(m_cs_ports, m_map_ports);
-    ClearLocked(m_cs_open_devices, m_map_open_devices);
-    ClearLocked(m_cs_interfaces, m_map_interfaces);
-    DeleteTransportLayer();
+    ClearRegistries();
+    if (system) {
+        system->Close();
+    }
 }
 
 void CLibraryController::CloseLib() {
-    m_b_initialized = false;
-    if (m_p_transport_layer.load() == nullptr) {
-        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex_system);
+        m_b_initialized = false;
     }
     CloseSystem();
-    ClearRegistries();
-    DeleteTransportLayer();
 }
 
 void CLibraryController::ClearRegistries() {
-    ClearLocked(m_cs_interfaces, m_map_interfaces);
-    ClearLocked(m_cs_open_devices, m_map_open_devices);
-    ClearLocked(m_cs_ports, m_map_ports);
-    ClearLocked(m_cs_data_streams, m_map_data_streams);
     ClearLocked(m_cs_announced_buffers, m_map_announced_buffers);
+    ClearLocked(m_cs_data_streams, m_map_data_streams);
+    ClearLocked(m_cs_ports, m_map_ports);
+    ClearLocked(m_cs_open_devices, m_map_open_devices);
+    ClearLocked(m_cs_interfaces, m_map_interfaces);
 }
-
-void CLibraryController::DeleteTransportLayer() { delete m_p_transport_layer.exchange(nullptr); }
 
 }  // namespace GenTL

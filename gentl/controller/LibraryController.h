@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -27,8 +28,6 @@ struct S_Announced_Buffer_Information {
     size_t i_size = 0;
 };
 
-using InterfaceCloseFunc = GC_ERROR (*)(IF_HANDLE);
-
 // The library-wide registry behind the exported functions: which handles the consumer holds and
 // how they hang together (interface -> device -> data stream -> announced buffer, device -> remote
 // device port). Each registry has its own recursive lock; the lock order is interfaces -> open
@@ -45,11 +44,15 @@ public:
     int Check_Setup_And_Transport_Initialized();
     int Check_Setup_And_Transport_Initialized_With_Open_Interface();
 
+    // Sets the initialised flag; false when it was set already (exactly one of several
+    // concurrent callers succeeds).
     bool InitLib();
     bool IsInitialized() const { return m_b_initialized; }
-    void CreateTransportLayer();
+    // Makes an opened System the library's one System and lists its handle; false, leaving
+    // everything as it was, when the library already has a System or is not initialised.
+    bool PublishTransportLayer(const std::shared_ptr<CTL>& system);
+    // The library's System, or null; also the only valid system handle.
     CTL* GetTransportLayer() const { return m_p_transport_layer; }
-    void SetInterfaceCloseCallback(InterfaceCloseFunc callback) { m_fn_interface_close = callback; }
 
     size_t GetNumberOpenInterfaces();
     size_t GetNumberOpenDevices();
@@ -77,17 +80,21 @@ public:
     int CheckReadOnlyMode(void* hPort);
     int Handle_Runtime_Error(const std::runtime_error& error);
 
+    // The one teardown of the module tree: takes the System out of the library, clears every
+    // registry and closes the System with everything under it. No registry lock is held while
+    // modules close (closing joins acquisition threads).
     void CloseSystem();
+    // Clears the initialised flag, so that no new call starts, then closes the System.
     void CloseLib();
 
 private:
     void ClearRegistries();
-    void DeleteTransportLayer();
 
-    // Read by every guard without a registry lock, so kept atomic.
+    // Read by every guard without a lock, so kept atomic; changed under m_mutex_system.
     std::atomic<bool> m_b_initialized{false};
     std::atomic<CTL*> m_p_transport_layer{nullptr};
-    std::atomic<InterfaceCloseFunc> m_fn_interface_close{nullptr};
+    std::mutex m_mutex_system;
+    std::shared_ptr<CTL> m_sp_transport_layer;
 
     std::map<std::string, void*> m_map_interfaces;
     CCriticalSection m_cs_interfaces;

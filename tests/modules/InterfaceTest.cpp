@@ -70,6 +70,11 @@ TEST_F(Interface, DeviceInformationByAnyNameForm) {
     size = sizeof text;
     EXPECT_EQ(GC_ERR_INVALID_ID, lib.IFGetDeviceInfo(iface, "Cam10", DEVICE_INFO_ID, &type, text, &size));
     EXPECT_EQ("Unable to find device  Cam10", lib.Error().text);
+    // Identifiers that contain the library's own keywords do not change the code.
+    for (const char* id : {"Invalid", "not implemented", "Device already open", "Device not available"}) {
+        EXPECT_EQ(GC_ERR_INVALID_ID, lib.IFGetDeviceInfo(iface, id, DEVICE_INFO_ID, &type, text, &size)) << id;
+        EXPECT_EQ(std::string("Unable to find device  ") + id, lib.Error().text);
+    }
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.IFGetDeviceInfo(iface, "Cam01", 99, &type, text, &size));
     size = 2;
     EXPECT_EQ(GC_ERR_BUFFER_TOO_SMALL, lib.IFGetDeviceInfo(iface, "Cam01", DEVICE_INFO_ID, &type, text, &size));
@@ -123,8 +128,11 @@ TEST_F(Interface, RegistersFollowTheDeviceSelector) {
     EXPECT_EQ(2u, ReadWord(iface, 0x480));
     EXPECT_EQ("QB::Board0", ReadText(iface, 0x000, 256));
     EXPECT_EQ("Interface : Board0", ReadText(iface, 0x100, 256));
-    EXPECT_EQ("My Device ID", ReadText(iface, 0x380, 256));
+    // The update applies the current selection, so GenApi sees the selected device at once.
+    EXPECT_EQ("Cam00", ReadText(iface, 0x380, 256));
+    EXPECT_EQ(1u, ReadWord(iface, 0x54C));
     EXPECT_EQ(GC_ERR_SUCCESS, WriteWord(iface, 0x484, 1));
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.IFUpdateDeviceList(iface, nullptr, 100));
     EXPECT_EQ("Cam01", ReadText(iface, 0x380, 256));
     EXPECT_EQ("Brondix", ReadText(iface, 0x488, 256));
     EXPECT_EQ(1u, ReadWord(iface, 0x54C));

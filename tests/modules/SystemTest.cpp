@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "support/OpenSystem.h"
@@ -164,6 +165,20 @@ TEST_F(System, RegistersPublishTheSystemState) {
     size_t size = sizeof value;
     EXPECT_EQ(GC_ERR_ERROR, lib.GCReadPort(system, 0x00C, &value, &size));
     EXPECT_EQ("Register C is not available.", lib.Error().text);
+}
+
+// A consumer that loads the producer by a relative path may change its working directory later.
+TEST(SystemLoadedByRelativePath, FindsItsFrameGrabberAndReportsItsAbsolutePath) {
+    ProducerLib lib(true, true);
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.GCInitLib());
+    TL_HANDLE system = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.TLOpen(&system)) << lib.Error().text;
+    char path[4096] = {};
+    size_t size = sizeof path;
+    INFO_DATATYPE type = 0;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.TLGetInfo(system, TL_INFO_PATHNAME, &type, path, &size));
+    EXPECT_EQ(std::filesystem::canonical(lib.Path()).string(), path);
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.GCCloseLib());
 }
 
 TEST(SystemWithoutFrameGrabber, OpenFailsNamingTheMissingLibraryAndCanBeRetried) {

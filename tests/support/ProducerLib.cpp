@@ -14,7 +14,7 @@ namespace quarvo_test {
 std::string BuiltProducerPath() { return QUARVO_CTI_PATH; }
 std::string BuiltSimulatorPath() { return QUARVO_SIMULATOR_PATH; }
 
-ProducerLib::ProducerLib(bool withSimulator) {
+ProducerLib::ProducerLib(bool withSimulator, bool relative) {
     std::string pattern = (fs::temp_directory_path() / "quarvo-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -26,7 +26,14 @@ ProducerLib::ProducerLib(bool withSimulator) {
     if (withSimulator && !BuiltSimulatorPath().empty()) {
         fs::copy_file(BuiltSimulatorPath(), m_directory + "/libQuibbon.so");
     }
-    m_handle = dlopen(Path().c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (relative) {
+        const fs::path previous = fs::current_path();
+        fs::current_path(m_directory);
+        m_handle = dlopen("./Quarvo.cti", RTLD_NOW | RTLD_LOCAL);
+        fs::current_path(previous);
+    } else {
+        m_handle = dlopen(Path().c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (m_handle == nullptr) {
         throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
     }

@@ -28,8 +28,10 @@ struct LastError {
 
 class ProducerLib {
 public:
-    // withSimulator false installs the producer alone, without the frame-grabber component.
-    explicit ProducerLib(bool withSimulator = true);
+    // withSimulator false installs the producer alone, without the frame-grabber component;
+    // relative loads it by a path relative to its own directory, then returns to the previous
+    // working directory.
+    explicit ProducerLib(bool withSimulator = true, bool relative = false);
     ~ProducerLib();
     ProducerLib(const ProducerLib&) = delete;
     ProducerLib& operator=(const ProducerLib&) = delete;

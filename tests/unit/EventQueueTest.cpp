@@ -10,6 +10,7 @@
 #include "EventTestHelpers.h"
 #include "events/EventFeatureInvalidate.h"
 #include "gentl/GenTL.h"
+#include "events/EventRegistration.h"
 #include "gentl/controller/HandleRegistry.h"
 
 namespace GenTL::test {
@@ -48,15 +49,36 @@ TEST(EventRegistrationTest, ToggleAndRefusals) {
     EXPECT_FALSE(event.IsRegistered());
 }
 
-TEST(EventRegistrationTest, LiveHandleRegistryFollowsLifetime) {
-    const void* address = nullptr;
-    {
-        CEventFeatureInvalidate event;
-        address = &event;
-        EXPECT_TRUE(CHandleRegistry::Instance().Contains(address, HandleKind::Event));
-        EXPECT_FALSE(CHandleRegistry::Instance().Contains(address, HandleKind::Module));
-    }
-    EXPECT_FALSE(CHandleRegistry::Instance().Contains(address, HandleKind::Event));
+// An event's handle is listed exactly while it is registered; a lookup shares ownership, so the
+// event outlives its module while a call still uses it.
+TEST(EventRegistrationTest, HandleIsListedWhileRegisteredAndLookupsShareOwnership) {
+    auto event = std::make_shared<CEventFeatureInvalidate>();
+    EVENT_HANDLE handle = nullptr;
+    RegisterEvent(event, &handle);
+    EXPECT_EQ(event.get(), CHandleRegistry::Instance().FindEvent(handle).get());
+    EXPECT_FALSE(CHandleRegistry::Instance().FindModule(handle));
+    UnregisterEvent(event);
+    EXPECT_FALSE(CHandleRegistry::Instance().FindEvent(handle));
+
+    RegisterEvent(event, &handle);
+    std::shared_ptr<CEventObj> held = CHandleRegistry::Instance().FindEvent(handle);
+    event.reset();
+    EXPECT_TRUE(held->IsRegistered());
+    held.reset();
+    EXPECT_FALSE(CHandleRegistry::Instance().FindEvent(handle));
+}
+
+// Closing the module wakes a waiter for good: the event cannot be registered or waited on again.
+TEST(EventRegistrationTest, ShutdownReleasesWaitersAndEndsRegistration) {
+    auto event = std::make_shared<CEventFeatureInvalidate>();
+    EVENT_HANDLE handle = nullptr;
+    RegisterEvent(event, &handle);
+    AsyncWaiter waiter(*event, GENTL_INFINITE);
+    ASSERT_TRUE(waiter.BlocksInGetData());
+    ShutdownEvent(*event);
+    EXPECT_EQ(-1012, waiter.Outcome().i_error);
+    EXPECT_FALSE(CHandleRegistry::Instance().FindEvent(handle));
+    ExpectGentlError([&] { event->EnableEvent(); }, -1006, "The module of the event has been closed.");
 }
 
 // Unregistering keeps what is queued; what is pushed while unregistered is dropped.
@@ -88,7 +110,7 @@ TEST_F(EventQueueTest, DeliversInPushOrderAndFlushEmptiesTheQueue) {
 TEST_F(EventQueueTest, SizeQueryAndRefusedBuffersKeepTheEntry) {
     m_event.Push(Invalidate("Gain"));
     size_t size = 0;
-    EXPECT_FALSE(m_event.GetData(nullptr, &size, 0));
+    EXPECT_EQ(EventData::SizeReported, m_event.GetData(nullptr, &size, 0));
     EXPECT_EQ(5u, size);
 
     char buffer[8] = {};
@@ -96,10 +118,12 @@ TEST_F(EventQueueTest, SizeQueryAndRefusedBuffersKeepTheEntry) {
     ExpectGentlError([&] { m_event.GetData(buffer, &size, 0); }, -1016,
                      "Prepared buffer is too small. Required: 5. Prepared: 4.");
     size = 8;
-    ExpectGentlError([&] { m_event.GetData(nullptr, &size, 0); }, -1013, "Invalid buffer");
+    EXPECT_EQ(EventData::SizeReported, m_event.GetData(nullptr, &size, 0));
+    EXPECT_EQ(5u, size);
     EXPECT_EQ(1u, NumInQueue(m_event));
 
-    EXPECT_TRUE(m_event.GetData(buffer, &size, 0));
+    size = 8;
+    EXPECT_EQ(EventData::Delivered, m_event.GetData(buffer, &size, 0));
     EXPECT_EQ(5u, size);
     EXPECT_STREQ("Gain", buffer);
     EXPECT_EQ(0u, NumInQueue(m_event));
@@ -111,7 +135,7 @@ TEST_F(EventQueueTest, ExpiredTimeOutReturnsFalseAndKillWithoutWaiterAbortsNothi
     m_event.Kill();
     size_t size = 16;
     char buffer[16];
-    EXPECT_FALSE(m_event.GetData(buffer, &size, 0));
+    EXPECT_EQ(EventData::TimedOut, m_event.GetData(buffer, &size, 0));
     EXPECT_EQ(16u, size);
     AsyncWaiter short_wait(m_event, 1);
     const WaitOutcome outcome = short_wait.Outcome();
@@ -182,7 +206,7 @@ TEST_F(EventQueueTest, ConcurrentPushesAndReadsDeliverEverything) {
         std::vector<char> buffer(32);
         while (received.size() < 2 * kPerProducer) {
             size_t size = buffer.size();
-            if (!m_event.GetData(buffer.data(), &size, 10000)) {
+            if (m_event.GetData(buffer.data(), &size, 10000) != EventData::Delivered) {
                 break;  // nothing for ten seconds: entries were lost
             }
             received.emplace_back(buffer.data());

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -16,11 +14,10 @@
 #include <vector>
 
 #include "events/EventFeatureInvalidate.h"
+#include "support/BlockingCall.h"
 #include "gentl/Exceptions.h"
 
 namespace GenTL::test {
-
-constexpr auto kWatchdog = std::chrono::seconds(10);
 
 // Runs f and checks that it raises a gentl_exception with this code and text.
 template <class F>
@@ -62,7 +59,8 @@ inline size_t SizeInfo(CEventObj& event, EVENT_INFO_CMD iInfoCmd) {
 inline std::string Take(CEventObj& event) {
     std::vector<char> buffer(256);
     size_t size = buffer.size();
-    return event.GetData(buffer.data(), &size, 0) ? std::string(buffer.data(), size) : std::string();
+    return event.GetData(buffer.data(), &size, 0) == EventData::Delivered ? std::string(buffer.data(), size)
+                                                                        : std::string();
 }
 
 // What one GetData call on another thread ended with.
@@ -78,12 +76,12 @@ struct WaitOutcome {
 class AsyncWaiter {
 public:
     AsyncWaiter(CEventFeatureInvalidate& event, uint64_t iTimeout)
-        : m_event(event), m_future(std::async(std::launch::async, [this, iTimeout] { return Run(iTimeout); })) {}
+        : m_event(event), m_call([this, iTimeout] { return Run(iTimeout); }) {}
     AsyncWaiter(const AsyncWaiter&) = delete;
     AsyncWaiter& operator=(const AsyncWaiter&) = delete;
 
     ~AsyncWaiter() {
-        if (Finished(std::chrono::seconds(0))) {
+        if (m_call.Finished(std::chrono::milliseconds(0))) {
             return;
         }
         try {
@@ -91,54 +89,21 @@ public:
             m_event.Push(Invalidate("release"));
         } catch (const std::exception&) {
         }
-        if (!Finished(kWatchdog)) {
-            std::fprintf(stderr, "GetData waiter could not be released\n");
-            std::abort();
-        }
     }
 
-    // True once GetData has returned (also after its outcome was taken).
-    bool Finished(std::chrono::milliseconds wait) {
-        return !m_future.valid() || m_future.wait_for(wait) == std::future_status::ready;
-    }
-
-    // Waits (watchdog-bounded) until the kernel reports the thread sleeping inside GetData, as it
-    // does for a thread blocked on a futex. False when GetData returned instead, or never slept.
-    bool BlocksInGetData() {
-        const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        for (int sleeping_polls = 0; std::chrono::steady_clock::now() < give_up;) {
-            if (Finished(std::chrono::milliseconds(1))) {
-                return false;
-            }
-            std::ifstream stat("/proc/self/task/" + std::to_string(m_i_tid.load()) + "/stat");
-            std::string line;
-            std::getline(stat, line);
-            const size_t name_end = line.rfind(')');
-            const bool sleeping = m_i_tid != 0 && name_end != std::string::npos && name_end + 2 < line.size() &&
-                                  line[name_end + 2] == 'S';
-            sleeping_polls = sleeping ? sleeping_polls + 1 : 0;
-            if (sleeping_polls >= 3) {
-                return true;
-            }
-        }
-        return false;
-    }
-
+    bool Finished(std::chrono::milliseconds wait) { return m_call.Finished(wait); }
+    // Whether the thread is blocked inside GetData (see BlockingCall::Blocks).
+    bool BlocksInGetData() { return m_call.Blocks(); }
     // The outcome, once GetData has returned within the watchdog time.
-    WaitOutcome Outcome() {
-        const bool returned = m_future.valid() && m_future.wait_for(kWatchdog) == std::future_status::ready;
-        EXPECT_TRUE(returned) << "GetData did not return";
-        return returned ? m_future.get() : WaitOutcome{};
-    }
+    WaitOutcome Outcome() { return m_call.Get(); }
 
 private:
     WaitOutcome Run(uint64_t iTimeout) {
-        m_i_tid = static_cast<pid_t>(syscall(SYS_gettid));
         WaitOutcome outcome;
         std::vector<char> buffer(256);
         size_t size = buffer.size();
         try {
-            outcome.b_delivered = m_event.GetData(buffer.data(), &size, iTimeout);
+            outcome.b_delivered = m_event.GetData(buffer.data(), &size, iTimeout) == EventData::Delivered;
             outcome.str_data.assign(buffer.data(), outcome.b_delivered ? size : 0);
         } catch (const gentl_exception& e) {
             outcome.i_error = e.GetErrorCode();
@@ -148,8 +113,7 @@ private:
     }
 
     CEventFeatureInvalidate& m_event;
-    std::atomic<pid_t> m_i_tid{0};
-    std::future<WaitOutcome> m_future;
+    quarvo_test::BlockingCall<WaitOutcome> m_call;
 };
 
 }  // namespace GenTL::test

@@ -1,0 +1,93 @@
+// Several consumer threads on one producer: opening at once, and closing modules while other
+// threads still call into them. Run under ThreadSanitizer and AddressSanitizer, these catch races,
+// objects freed under running calls and objects that nobody owns any more.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include "support/OpenSystem.h"
+
+using quarvo_test::OpenSystem;
+using quarvo_test::ProducerLib;
+
+namespace {
+
+constexpr int kRounds = 150;
+
+// Runs both functions on their own threads, released together so that they really overlap.
+void RunTogether(const std::function<void()>& first, const std::function<void()>& second) {
+    std::atomic<int> ready{0};
+    const auto start = [&ready](const std::function<void()>& body) {
+        return std::thread([&ready, &body] {
+            ++ready;
+            while (ready.load() < 2) {
+            }
+            body();
+        });
+    };
+    std::thread a = start(first);
+    std::thread b = start(second);
+    a.join();
+    b.join();
+}
+
+TEST(OpeningAtOnce, ExactlyOneOfTwoThreadsOpensTheLibraryAndTheSystem) {
+    ProducerLib lib;
+    for (int round = 0; round < kRounds; ++round) {
+        GC_ERROR init[2] = {};
+        RunTogether([&] { init[0] = lib.GCInitLib(); }, [&] { init[1] = lib.GCInitLib(); });
+        ASSERT_EQ((std::multiset<GC_ERROR>{GC_ERR_SUCCESS, GC_ERR_RESOURCE_IN_USE}),
+                  (std::multiset<GC_ERROR>{init[0], init[1]}));
+
+        TL_HANDLE handles[2] = {};
+        GC_ERROR open[2] = {};
+        RunTogether([&] { open[0] = lib.TLOpen(&handles[0]); }, [&] { open[1] = lib.TLOpen(&handles[1]); });
+        ASSERT_EQ((std::multiset<GC_ERROR>{GC_ERR_SUCCESS, GC_ERR_RESOURCE_IN_USE}),
+                  (std::multiset<GC_ERROR>{open[0], open[1]}));
+        TL_HANDLE winner = open[0] == GC_ERR_SUCCESS ? handles[0] : handles[1];
+        ASSERT_NE(nullptr, winner);
+        ASSERT_EQ(nullptr, open[0] == GC_ERR_SUCCESS ? handles[1] : handles[0]);
+        // The winner's System is the library's: it closes, and nothing else is left open.
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.TLClose(winner));
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.GCCloseLib());
+    }
+}
+
+using CloseWhileInUse = OpenSystem;
+
+// Calls running on other threads keep the module they found alive; once it is closed they are
+// refused with GC_ERR_INVALID_HANDLE, never served from freed memory.
+TEST_F(CloseWhileInUse, InterfaceCallsOnOtherThreadsSeeALiveModuleOrADeadHandle) {
+    const std::string id = InterfaceID(0);
+    for (int round = 0; round < kRounds; ++round) {
+        IF_HANDLE iface = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.TLOpenInterface(system, id.c_str(), &iface));
+        std::atomic<bool> closed{false};
+        RunTogether(
+            [&] {
+                for (int call = 0; call < 20 && !closed; ++call) {
+                    uint32_t value = 0;
+                    size_t size = sizeof value;
+                    const GC_ERROR read = lib.GCReadPort(iface, 0x480, &value, &size);
+                    ASSERT_TRUE(read == GC_ERR_SUCCESS || read == GC_ERR_INVALID_HANDLE) << read;
+                    EVENT_HANDLE event = nullptr;
+                    const GC_ERROR registered = lib.GCRegisterEvent(iface, EVENT_MODULE, &event);
+                    ASSERT_TRUE(registered == GC_ERR_SUCCESS || registered == GC_ERR_INVALID_HANDLE) << registered;
+                    if (registered == GC_ERR_SUCCESS) {
+                        const GC_ERROR unregistered = lib.GCUnregisterEvent(iface, EVENT_MODULE);
+                        ASSERT_TRUE(unregistered == GC_ERR_SUCCESS || unregistered == GC_ERR_INVALID_HANDLE)
+                            << unregistered;
+                    }
+                }
+            },
+            [&] {
+                ASSERT_EQ(GC_ERR_SUCCESS, lib.IFClose(iface));
+                closed = true;
+            });
+    }
+}
+
+}  // namespace
