@@ -1,55 +1,182 @@
-// Exported Device and Data Stream functions. Devices cannot be opened yet, so each of these
-// answers GC_ERR_NOT_IMPLEMENTED after the library guard, with a last-error text naming itself.
+// Exported Device functions: open a camera on an interface, reach its ports and information.
+#include "gentl/ArgumentChecks.h"
 #include "gentl/CatchFrame.h"
 #include "gentl/MsgComposer.h"
+#include "modules/Device.h"
+#include "modules/DevicePort.h"
+#include "modules/Interface.h"
 
 using namespace GenTL;
 
 namespace {
 
-GC_ERROR NotImplemented(const char* function) {
-    return CatchFrame([function]() -> GC_ERROR {
-        if (const int code = g_Controller.Check_SetupInitialized()) {
-            return code;
-        }
-        throw implementation_exception(MsgComposer("%s is not implemented.", function));
-    });
+constexpr FrameOptions kOpenDeviceFrame{GC_ERR_ERROR, "Unknown Error"};
+
+// Access flags a device may be opened with: the standard ones and the custom range.
+void CheckOpenFlags(DEVICE_ACCESS_FLAGS iOpenFlags) {
+    const bool standard = iOpenFlags >= DEVICE_ACCESS_NONE && iOpenFlags <= DEVICE_ACCESS_EXCLUSIVE;
+    if (!standard && iOpenFlags <= DEVICE_ACCESS_CUSTOM_ID) {
+        throw invalid_parameter_exception(
+            MsgComposer("Specified iOpenFlags is invalid: iOpenFlags = 0x%p.",
+                        reinterpret_cast<void*>(static_cast<intptr_t>(iOpenFlags))));
+    }
+}
+
+// The type test: the open device behind a handle, shared for the rest of the call.
+std::shared_ptr<CDevice> AsDevice(DEV_HANDLE hDevice) {
+    auto device = ICommonBase::FromHandleAs<CDevice>(hDevice);
+    if (!device) {
+        throw invalid_handle_exception("Invalid Handle");
+    }
+    return device;
+}
+
+// The registry test, then the type test.
+std::shared_ptr<CDevice> ResolveDevice(DEV_HANDLE hDevice) {
+    if (!g_Controller.FindOpenDeviceHandle(hDevice, nullptr)) {
+        throw invalid_handle_exception("The specified device is not found.");
+    }
+    return AsDevice(hDevice);
+}
+
+void CheckOpenModuleCounts() {
+    if (g_Controller.GetNumberOpenInterfaces() == 0) {
+        throw invalid_handle_exception("There's no opened interface.");
+    }
+    if (g_Controller.GetNumberOpenDevices() == 0) {
+        throw invalid_handle_exception("There's no opened device.");
+    }
 }
 
 }  // namespace
 
 extern "C" {
 
-GC_API IFOpenDevice(IF_HANDLE, const char*, DEVICE_ACCESS_FLAGS, DEV_HANDLE*) { return NotImplemented("IFOpenDevice"); }
-GC_API DevGetPort(DEV_HANDLE, PORT_HANDLE*) { return NotImplemented("DevGetPort"); }
-GC_API DevGetNumDataStreams(DEV_HANDLE, uint32_t*) { return NotImplemented("DevGetNumDataStreams"); }
-GC_API DevGetDataStreamID(DEV_HANDLE, uint32_t, char*, size_t*) { return NotImplemented("DevGetDataStreamID"); }
-GC_API DevOpenDataStream(DEV_HANDLE, const char*, DS_HANDLE*) { return NotImplemented("DevOpenDataStream"); }
-GC_API DevGetInfo(DEV_HANDLE, DEVICE_INFO_CMD, INFO_DATATYPE*, void*, size_t*) { return NotImplemented("DevGetInfo"); }
-GC_API DevClose(DEV_HANDLE) { return NotImplemented("DevClose"); }
-GC_API DevGetParentIF(DEV_HANDLE, IF_HANDLE*) { return NotImplemented("DevGetParentIF"); }
-GC_API DSAnnounceBuffer(DS_HANDLE, void*, size_t, void*, BUFFER_HANDLE*) { return NotImplemented("DSAnnounceBuffer"); }
-GC_API DSAllocAndAnnounceBuffer(DS_HANDLE, size_t, void*, BUFFER_HANDLE*) {
-    return NotImplemented("DSAllocAndAnnounceBuffer");
+GC_API IFOpenDevice(IF_HANDLE hIface, const char* sDevName, DEVICE_ACCESS_FLAGS iOpenFlags, DEV_HANDLE* phDevice) {
+    return CatchFrame(kOpenDeviceFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hIface, "hIface");
+        CheckParameter(sDevName, "sDevName");
+        CheckParameter(phDevice, "phDevice");
+        if (!g_Controller.FindInterface(hIface)) {
+            throw invalid_handle_exception(MsgComposer("The specified interface not found: hIface = 0x%p.", hIface));
+        }
+        const auto iface = ICommonBase::FromHandleAs<CInterface>(hIface);
+        if (!iface) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        std::shared_ptr<CDeviceInfo> info;
+        iface->GetPointerToDeviceInfo(sDevName, info);
+        if (!info) {
+            throw invalid_id_exception("There's no DeviceInfo specified by sDevName.");
+        }
+        if (g_Controller.FindOpenDeviceName(hIface, sDevName)) {
+            throw resource_in_use_exception("The specified device is already in use.");
+        }
+        CheckOpenFlags(iOpenFlags);
+        std::weak_ptr<CDevice> device = iface->OpenDevice(sDevName, iOpenFlags);
+        const std::shared_ptr<CDevice> opened = device.lock();
+        if (!opened) {
+            throw invalid_handle_exception("Can't lock the target device.");
+        }
+        g_Controller.AddOpenDevice(hIface, device);
+        // The interface may have been closed on another thread meanwhile, taking the device along.
+        if (!ICommonBase::FromHandle(opened->Handle())) {
+            g_Controller.RemoveOpenDevice(opened->Handle());
+            throw invalid_handle_exception("Can't lock the target device.");
+        }
+        *phDevice = opened->Handle();
+        return RecordSuccess();
+    });
 }
-GC_API DSFlushQueue(DS_HANDLE, ACQ_QUEUE_TYPE) { return NotImplemented("DSFlushQueue"); }
-GC_API DSStartAcquisition(DS_HANDLE, ACQ_START_FLAGS, uint64_t) { return NotImplemented("DSStartAcquisition"); }
-GC_API DSStopAcquisition(DS_HANDLE, ACQ_STOP_FLAGS) { return NotImplemented("DSStopAcquisition"); }
-GC_API DSGetInfo(DS_HANDLE, STREAM_INFO_CMD, INFO_DATATYPE*, void*, size_t*) { return NotImplemented("DSGetInfo"); }
-GC_API DSGetBufferID(DS_HANDLE, uint32_t, BUFFER_HANDLE*) { return NotImplemented("DSGetBufferID"); }
-GC_API DSClose(DS_HANDLE) { return NotImplemented("DSClose"); }
-GC_API DSRevokeBuffer(DS_HANDLE, BUFFER_HANDLE, void**, void**) { return NotImplemented("DSRevokeBuffer"); }
-GC_API DSQueueBuffer(DS_HANDLE, BUFFER_HANDLE) { return NotImplemented("DSQueueBuffer"); }
-GC_API DSGetBufferInfo(DS_HANDLE, BUFFER_HANDLE, BUFFER_INFO_CMD, INFO_DATATYPE*, void*, size_t*) {
-    return NotImplemented("DSGetBufferInfo");
+
+GC_API DevGetPort(DEV_HANDLE hDevice, PORT_HANDLE* phRemoteDev) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hDevice, "hDevice");
+        CheckParameter(phRemoteDev, "phRemoteDev");
+        *phRemoteDev = ResolveDevice(hDevice)->GetPort()->Handle();
+        g_Controller.AddPort(hDevice, *phRemoteDev);
+        return RecordSuccess();
+    });
 }
-GC_API DSGetBufferChunkData(DS_HANDLE, BUFFER_HANDLE, SINGLE_CHUNK_DATA*, size_t*) {
-    return NotImplemented("DSGetBufferChunkData");
+
+GC_API DevGetNumDataStreams(DEV_HANDLE hDevice, uint32_t* piNumDataStreams) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hDevice, "hDevice");
+        CheckParameter(piNumDataStreams, "piNumDataStreams");
+        *piNumDataStreams = ResolveDevice(hDevice)->GetNumDataStreams();
+        return RecordSuccess();
+    });
 }
-GC_API DSGetParentDev(DS_HANDLE, DEV_HANDLE*) { return NotImplemented("DSGetParentDev"); }
-GC_API DSGetNumBufferParts(DS_HANDLE, BUFFER_HANDLE, uint32_t*) { return NotImplemented("DSGetNumBufferParts"); }
-GC_API DSGetBufferPartInfo(DS_HANDLE, BUFFER_HANDLE, uint32_t, BUFFER_PART_INFO_CMD, INFO_DATATYPE*, void*, size_t*) {
-    return NotImplemented("DSGetBufferPartInfo");
+
+GC_API DevGetDataStreamID(DEV_HANDLE hDevice, uint32_t iIndex, char* sDataStreamID, size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckParameter(piSize, "piSize");
+        CheckBufferSize(piSize, sDataStreamID, "piSize", "sDataStreamID");
+        if (hDevice == nullptr) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        const auto device = AsDevice(hDevice);
+        CheckOpenModuleCounts();
+        device->GetDataStreamID(iIndex, sDataStreamID, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API DevGetInfo(DEV_HANDLE hDevice, DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
+                  size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hDevice, "hDevice");
+        CheckParameter(piType, "piType");
+        CheckParameter(piSize, "piSize");
+        CheckBufferSize(piSize, pBuffer, "piSize", "pBuffer");
+        ResolveDevice(hDevice)->GetInfo(iInfoCmd, piType, pBuffer, *piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API DevClose(DEV_HANDLE hDevice) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hDevice, "hDevice");
+        ResolveDevice(hDevice);
+        const std::shared_ptr<CDevice> device = g_Controller.RemoveOpenDevice(hDevice);
+        if (!device) {
+            throw invalid_handle_exception("Specified hDevice is invalid.");
+        }
+        device->Close();
+        return RecordSuccess();
+    });
+}
+
+GC_API DevGetParentIF(DEV_HANDLE hDevice, IF_HANDLE* phIface) {
+    return CatchFrame([&]() -> GC_ERROR {
+        CheckHandle(hDevice, "hDevice");
+        CheckParameter(phIface, "phIface");
+        if (!g_Controller.FindOpenDeviceHandle(hDevice, phIface)) {
+            throw invalid_handle_exception("Specified hDevice is invalid.");
+        }
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        return RecordSuccess();
+    });
 }
 
 }  // extern "C"

@@ -2,7 +2,8 @@
 #include "gentl/ArgumentChecks.h"
 #include "gentl/CatchFrame.h"
 #include "gentl/MsgComposer.h"
-#include "modules/CommonBase.h"
+#include "modules/Device.h"
+#include "modules/DevicePort.h"
 
 using namespace GenTL;
 
@@ -10,15 +11,43 @@ namespace {
 
 constexpr FrameOptions kPortFrame{GC_ERR_INVALID_HANDLE, "Unknown Error"};
 
+bool IsDeviceSide(const ICommonBase& module) {
+    return dynamic_cast<const CDevice*>(&module) != nullptr || dynamic_cast<const CDevicePort*>(&module) != nullptr;
+}
+
 // The open module behind a port handle; null and stale handles are refused alike. The caller
-// shares ownership of the module for the rest of the call.
+// shares ownership of the module for the rest of the call. A device or remote device port is
+// reached only while some interface is open.
 std::shared_ptr<ICommonBase> ResolvePort(PORT_HANDLE hPort) {
     CheckHandle(hPort, "hPort");
     std::shared_ptr<ICommonBase> module = ICommonBase::FromHandle(hPort);
     if (!module) {
         throw invalid_handle_exception(MsgComposer("Specified hPort is invalid: hPort = 0x%p.", hPort));
     }
+    if (IsDeviceSide(*module) && g_Controller.GetNumberOpenInterfaces() == 0) {
+        throw invalid_handle_exception("There's no opened interface.");
+    }
     return module;
+}
+
+// Whether stacked writes may go to this port: 0 to go on, else the code to return at once.
+GC_ERROR CheckWritePermission(PORT_HANDLE hPort, ICommonBase& module) {
+    if (!IsDeviceSide(module)) {
+        return GC_ERR_SUCCESS;
+    }
+    const int code = g_Controller.CheckReadOnlyMode(hPort);
+    if (code == GC_ERR_SUCCESS || code == GC_ERR_ACCESS_DENIED || dynamic_cast<CDevicePort*>(&module) == nullptr) {
+        return code;
+    }
+    uint8_t writable = 0;
+    size_t size = sizeof writable;
+    INFO_DATATYPE type = 0;
+    module.GetPortInfo(PORT_INFO_ACCESS_WRITE, &type, &writable, &size);
+    if (writable == 0) {
+        throw access_exception(
+            MsgComposer("The device port specified by hPort is not writable: hPort = 0x%p.", hPort));
+    }
+    return code;
 }
 
 void CheckSizeAndBuffer(const size_t* piSize, const void* pBuffer) {
@@ -27,8 +56,10 @@ void CheckSizeAndBuffer(const size_t* piSize, const void* pBuffer) {
 }
 
 // Runs access(port, entry) for each stacked entry; on a failure the count is left unchanged.
+// Stacked writes first pass the write permission test.
 template <class Access>
-GC_ERROR AccessStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries, Access access) {
+GC_ERROR AccessStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries, bool bWrite,
+                       Access access) {
     return CatchFrame(kPortFrame, [&]() -> GC_ERROR {
         if (const int code = g_Controller.Check_SetupInitialized()) {
             return code;
@@ -37,6 +68,11 @@ GC_ERROR AccessStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, s
         CheckParameter(pEntries, "pEntries");
         CheckParameter(piNumEntries, "piNumEntries");
         const std::shared_ptr<ICommonBase> port = ResolvePort(hPort);
+        if (bWrite) {
+            if (const GC_ERROR code = CheckWritePermission(hPort, *port)) {
+                return code;
+            }
+        }
         const size_t count = *piNumEntries;
         for (size_t i = 0; i < count; ++i) {
             access(*port, pEntries[i]);
@@ -73,13 +109,13 @@ GC_API GCWritePort(PORT_HANDLE hPort, uint64_t iAddress, const void* pBuffer, si
 }
 
 GC_API GCReadPortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
-    return AccessStacked(hPort, pEntries, piNumEntries, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
+    return AccessStacked(hPort, pEntries, piNumEntries, false, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
         port.ReadData(entry.Address, entry.pBuffer, &entry.Size);
     });
 }
 
 GC_API GCWritePortStacked(PORT_HANDLE hPort, PORT_REGISTER_STACK_ENTRY* pEntries, size_t* piNumEntries) {
-    return AccessStacked(hPort, pEntries, piNumEntries, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
+    return AccessStacked(hPort, pEntries, piNumEntries, true, [](IPort& port, PORT_REGISTER_STACK_ENTRY& entry) {
         port.WriteData(entry.Address, entry.pBuffer, &entry.Size);
     });
 }

@@ -1,12 +1,16 @@
 #include "modules/Interface.h"
 
+#include <algorithm>
+
+#include "events/EventRegistration.h"
 #include "gentl/Exceptions.h"
 #include "gentl/InfoWriters.h"
 #include "gentl/MsgComposer.h"
 #include "gentl/Platform.h"
 #include "gentl/TLInfo.h"
-#include "events/EventRegistration.h"
 #include "gentl/controller/HandleRegistry.h"
+#include "modules/Device.h"
+#include "modules/DevicePort.h"
 #include "modules/ModuleSupport.h"
 #include "modules/TL.h"
 #include "resources/ResourceTable.h"
@@ -74,6 +78,7 @@ CInterface::~CInterface() {
 }
 
 void CInterface::Close() noexcept {
+    std::vector<std::shared_ptr<CDevice>> open;
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
         if (m_b_closed) {
@@ -81,7 +86,12 @@ void CInterface::Close() noexcept {
         }
         m_b_closed = true;
         m_vec_sp_devices.clear();
+        open = m_vec_sp_open_devices;
         Map().SetReg(kRegDeviceCount, 0);
+    }
+    // The open devices go first, outside the lock: closing a device stops its acquisitions.
+    for (const auto& device : open) {
+        device->Close();
     }
     // Consumers still waiting on this interface's events are released; the event objects stay
     // alive for as long as a running call uses them.
@@ -253,11 +263,86 @@ void CInterface::GetPointerToDeviceInfo(const std::string& sDeviceID, std::share
     if (!m_b_list_updated) {
         UpdateDeviceList(nullptr, kUpdateTimeout);
     }
+    if (const auto open = FindOpenDevice(sDeviceID)) {
+        info = open->GetDevInfo();
+        return;
+    }
+    if (auto record = FindListedDevice(sDeviceID)) {
+        info = std::move(record);
+    }
+}
+
+std::shared_ptr<CDeviceInfo> CInterface::FindListedDevice(const std::string& sDeviceID) const {
     for (const auto& record : m_vec_sp_devices) {
         if (record->IsDevice(sDeviceID)) {
-            info = record;
-            return;
+            return record;
         }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<CDevice> CInterface::FindOpenDevice(const std::string& sDeviceID) const {
+    for (const auto& device : m_vec_sp_open_devices) {
+        if (device->GetDevInfo()->IsDevice(sDeviceID)) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<CDevice> CInterface::OpenDevice(const std::string& sDeviceID, int32_t iAccessFlags) {
+    if (iAccessFlags > DEVICE_ACCESS_EXCLUSIVE) {
+        throw access_exception("Device access denied");
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    if (m_b_closed) {
+        throw invalid_handle_exception("The interface module has been closed.");
+    }
+    if (FindOpenDevice(sDeviceID)) {
+        throw resource_in_use_exception("Device already open");
+    }
+    std::shared_ptr<CDeviceInfo> record = FindListedDevice(sDeviceID);
+    if (!record) {
+        UpdateDeviceList(nullptr, kUpdateTimeout);
+        record = FindListedDevice(sDeviceID);
+    }
+    if (!record) {
+        throw std::runtime_error("Device not available");
+    }
+    const std::string id = record->GetID();
+    auto copy = std::make_shared<CDeviceInfo>(*record);
+    Quibbon::IDevice* component = nullptr;
+    if (m_p_component == nullptr || m_p_component->OpenDevice(id.c_str(), &component) < 0 || component == nullptr) {
+        throw runtime_error_with_input("Unable to open device ", id);
+    }
+    auto device = CDevice::Create(shared_from_this(), id, copy, component, iAccessFlags);
+    m_vec_sp_open_devices.push_back(device);
+    CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(device));
+    CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(device->GetPort()));
+    PublishDeviceCounts();
+    return device;
+}
+
+void CInterface::PublishDeviceCounts() {
+    Map().SetReg(kRegDeviceCount, static_cast<uint32_t>(m_vec_sp_devices.size()));
+    Map().SetReg(kRegDevicesOpen, static_cast<uint32_t>(m_vec_sp_open_devices.size()));
+}
+
+void CInterface::ReleaseDevice(const std::string& sDeviceID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    const auto it = std::find_if(m_vec_sp_open_devices.begin(), m_vec_sp_open_devices.end(),
+                                 [&sDeviceID](const auto& device) { return device->GetDevInfo()->GetID() == sDeviceID; });
+    if (it != m_vec_sp_open_devices.end()) {
+        m_vec_sp_open_devices.erase(it);
+    }
+}
+
+void CInterface::ReleaseDevice(const std::weak_ptr<CDevice>& device) {
+    const std::shared_ptr<CDevice> target = device.lock();
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    const auto it = std::find(m_vec_sp_open_devices.begin(), m_vec_sp_open_devices.end(), target);
+    if (target && it != m_vec_sp_open_devices.end()) {
+        m_vec_sp_open_devices.erase(it);
     }
 }
 

@@ -17,6 +17,7 @@
 namespace GenTL {
 
 class CTL;
+class CDevice;
 
 // An open interface (frame-grabber board) of the System: lists its devices and raises the
 // interface's test events on demand. It keeps its System alive while it lives.
@@ -28,10 +29,16 @@ public:
     virtual ~CInterface();
 
     ICommonBase* GetParent() override;
+    CTL& GetTL() { return *m_sp_tl; }
 
     virtual uint32_t GetNumDevices();
     virtual void GetDeviceID(uint32_t iIndex, std::string& sID);
     virtual void UpdateDeviceList(bool8_t* pbChanged, uint64_t iTimeout);
+    // Opens the camera the text names (identifier, serial number or user-defined name).
+    virtual std::shared_ptr<CDevice> OpenDevice(const std::string& sDeviceID, int32_t iAccessFlags);
+    // Drops the open device with exactly this identifier, or this device.
+    virtual void ReleaseDevice(const std::string& sDeviceID);
+    virtual void ReleaseDevice(const std::weak_ptr<CDevice>& device);
     // Drops every record, wakes every waiter on the interface's events, withdraws the handles
     // and leaves the System. Never fails; the interface itself goes when its last user does.
     virtual void Close() noexcept;
@@ -57,13 +64,17 @@ private:
     void ReselectDevice();
     int32_t QueryAccessStatus(const std::string& sDeviceID);
     std::vector<std::shared_ptr<CDeviceInfo>> ReadComponentDevices();
+    std::shared_ptr<CDeviceInfo> FindListedDevice(const std::string& sDeviceID) const;
+    std::shared_ptr<CDevice> FindOpenDevice(const std::string& sDeviceID) const;
+    void PublishDeviceCounts();
     static void RegCB_AccessWrite(uint64_t iAddress, uint32_t& iValue, void* pContext);
     static void RegCB_AccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext);
 
     std::shared_ptr<CInterfaceInfo> m_sp_info;
     std::shared_ptr<CTL> m_sp_tl;
-    // Guards the device list and the closed flag against concurrent calls and closes.
+    // Guards the device lists and the closed flag against concurrent calls and closes.
     std::recursive_mutex m_mutex_state;
+    std::vector<std::shared_ptr<CDevice>> m_vec_sp_open_devices;
     std::vector<std::shared_ptr<CDeviceInfo>> m_vec_sp_devices;
     bool m_b_closed = false;
     Quibbon::IInterface* m_p_component;

@@ -129,8 +129,8 @@ void CRegisterMap::ReserveSlots(uint64_t index, uint64_t count) {
 // stored back, unless the register was written meanwhile (by the callback itself through SetReg,
 // or by another thread): the newer value is kept then. The copy is stored back even when the
 // callback throws, as the callback may have replaced the value before failing.
-uint32_t CRegisterMap::RunCallback(RegCallback callback, uint64_t address, uint32_t value,
-                                   void* context) {
+void CRegisterMap::RunCallback(RegCallback callback, uint64_t address, uint32_t value,
+                               void* context) {
     uint32_t result = value;
     try {
         callback(address, result, context);
@@ -139,7 +139,6 @@ uint32_t CRegisterMap::RunCallback(RegCallback callback, uint64_t address, uint3
         throw;
     }
     StoreCallbackResult(address, value, result);
-    return result;
 }
 
 // The register is looked up again: the callback may have replaced it or grown the map.
@@ -169,7 +168,10 @@ uint32_t CRegisterMap::ReadReg(uint64_t address) {
     if (entry.m_p_read_callback == nullptr) {
         return value;
     }
-    return RunCallback(entry.m_p_read_callback, address, value, entry.m_p_context);
+    RunCallback(entry.m_p_read_callback, address, value, entry.m_p_context);
+    // The stored value, with whatever the callback changed, through the reference or through the
+    // map; the register is looked up again since the callback may have replaced it.
+    return Lookup(address).m_i_value.load(std::memory_order_acquire);
 }
 
 void CRegisterMap::WriteMem(uint64_t address, const void* buffer, uint64_t size) {

@@ -103,7 +103,7 @@ private:
     RegisterEntry& Lookup(uint64_t address) const;
     RegisterEntry& LookupChecked(uint64_t address) const;
     void ReserveSlots(uint64_t index, uint64_t count);
-    uint32_t RunCallback(RegCallback callback, uint64_t address, uint32_t value, void* context);
+    void RunCallback(RegCallback callback, uint64_t address, uint32_t value, void* context);
     void StoreCallbackResult(uint64_t address, uint32_t original, uint32_t result) noexcept;
     void WriteText(uint64_t address, const char* text, uint64_t length);
 

@@ -5,6 +5,8 @@
 #include "gentl/Exceptions.h"
 #include "gentl/TLIError.h"
 #include "gentl/controller/HandleRegistry.h"
+#include "modules/Device.h"
+#include "modules/DevicePort.h"
 #include "modules/TL.h"
 
 namespace GenTL {
@@ -151,6 +153,39 @@ bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
     return false;
 }
 
+bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sName) {
+    CAutoLock lock(m_cs_open_devices);
+    const auto range = m_map_open_devices.equal_range(hIface);
+    for (auto it = range.first; it != range.second; ++it) {
+        const std::shared_ptr<CDevice> device = it->second.lock();
+        if (device && device->GetName() == sName) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::shared_ptr<CDevice> CLibraryController::RemoveOpenDevice(void* hDevice) {
+    CAutoLock lock(m_cs_open_devices);
+    for (auto it = m_map_open_devices.begin(); it != m_map_open_devices.end(); ++it) {
+        std::shared_ptr<CDevice> device = it->second.lock();
+        if (!device || device->Handle() != hDevice) {
+            continue;
+        }
+        {
+            CAutoLock streams(m_cs_data_streams);
+            m_map_data_streams.erase(hDevice);
+        }
+        {
+            CAutoLock ports(m_cs_ports);
+            m_map_ports.erase(hDevice);
+        }
+        m_map_open_devices.erase(it);
+        return device;
+    }
+    return nullptr;
+}
+
 void CLibraryController::AddPort(void* hDevice, void* hPort) {
     CAutoLock lock(m_cs_ports);
     m_map_ports.emplace(hDevice, hPort);
@@ -219,8 +254,40 @@ int CLibraryController::CheckReadOnlyMode(void* hPort) {
     if (hPort == nullptr) {
         throw invalid_handle_exception("Invalid Handle");
     }
-    // Only device ports can be opened read-only; the modules served so far are always writable.
+    const std::shared_ptr<ICommonBase> module = ICommonBase::FromHandle(hPort);
+    std::shared_ptr<CDevice> device = std::dynamic_pointer_cast<CDevice>(module);
+    if (!device && std::dynamic_pointer_cast<CDevicePort>(module)) {
+        void* hDevice = nullptr;
+        if (!FindPortOwner(hPort, &hDevice)) {
+            return GetErrorCode(GC_ERR_INVALID_HANDLE, "GC_ERR_INVALID_HANDLE");
+        }
+        device = ICommonBase::FromHandleAs<CDevice>(hDevice);
+        if (!device) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+    }
+    if (!device) {
+        return GC_ERR_SUCCESS;
+    }
+    int32_t status = 0;
+    size_t size = sizeof status;
+    INFO_DATATYPE type = 0;
+    device->GetInfo(DEVICE_INFO_ACCESS_STATUS, &type, &status, size);
+    if (status == DEVICE_ACCESS_STATUS_READONLY) {
+        return GetErrorCode(GC_ERR_ACCESS_DENIED, "GC_ERR_ACCESS_DENIED");
+    }
     return GC_ERR_SUCCESS;
+}
+
+bool CLibraryController::FindPortOwner(void* hPort, void** phDevice) {
+    CAutoLock lock(m_cs_ports);
+    for (const auto& entry : m_map_ports) {
+        if (entry.second == hPort) {
+            *phDevice = entry.first;
+            return true;
+        }
+    }
+    return false;
 }
 
 int CLibraryController::Handle_Runtime_Error(const std::runtime_error& error) {

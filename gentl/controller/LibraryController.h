@@ -65,6 +65,12 @@ public:
 
     void AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& device);
     bool FindOpenDeviceHandle(void* hDevice, void** phIface);
+    // Whether the interface has an open device whose identifier is exactly sName.
+    bool FindOpenDeviceName(void* hIface, const std::string& sName);
+    // Drops the registry entries of the device (its own, its streams' and its ports') and hands
+    // the device back for closing, which the caller does outside the registry locks; null when
+    // the device is not registered.
+    std::shared_ptr<CDevice> RemoveOpenDevice(void* hDevice);
 
     void AddPort(void* hDevice, void* hPort);
 
@@ -89,6 +95,8 @@ public:
 
 private:
     void ClearRegistries();
+    // The device a remote device port was handed out for (DevGetPort).
+    bool FindPortOwner(void* hPort, void** phDevice);
 
     // Read by every guard without a lock, so kept atomic; changed under m_mutex_system.
     std::atomic<bool> m_b_initialized{false};

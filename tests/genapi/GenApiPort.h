@@ -151,6 +151,12 @@ public:
             return 0;
         });
     }
+    void SetBoolean(const std::string& name, bool value) {
+        On<ArvGcBoolean>(name, [value](ArvGcBoolean* node, GError** error) {
+            arv_gc_boolean_set_value(node, value ? TRUE : FALSE, error);
+            return 0;
+        });
+    }
     void SetEnumeration(const std::string& name, const std::string& entry) {
         On<ArvGcEnumeration>(name, [&entry](ArvGcEnumeration* node, GError** error) {
             return arv_gc_enumeration_set_string_value(node, entry.c_str(), error);

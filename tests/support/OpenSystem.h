@@ -33,6 +33,19 @@ protected:
         return iface;
     }
 
+    // Opens a camera of an open interface by any of its names.
+    DEV_HANDLE OpenDevice(IF_HANDLE iface, const char* name, DEVICE_ACCESS_FLAGS flags = DEVICE_ACCESS_CONTROL) {
+        DEV_HANDLE device = nullptr;
+        EXPECT_EQ(GC_ERR_SUCCESS, lib.IFOpenDevice(iface, name, flags, &device)) << name << ": " << lib.Error().text;
+        return device;
+    }
+
+    PORT_HANDLE RemotePort(DEV_HANDLE device) {
+        PORT_HANDLE port = nullptr;
+        EXPECT_EQ(GC_ERR_SUCCESS, lib.DevGetPort(device, &port)) << lib.Error().text;
+        return port;
+    }
+
     // Reads a zero-terminated text of at most `size` bytes from a port.
     std::string ReadText(PORT_HANDLE port, uint64_t address, size_t size) {
         std::string text(size, '\0');

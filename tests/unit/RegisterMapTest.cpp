@@ -119,6 +119,16 @@ TEST(RegisterMapCallbacks, CallbackMayReplaceItsOwnRegister) {
     EXPECT_EQ(map.GetAccess(0x8), CRegisterMap::RO);
 }
 
+// A read callback that refreshes its register through the map is read back refreshed.
+TEST(RegisterMapCallbacks, ReadReturnsTheValueTheCallbackStored) {
+    CRegisterMap map;
+    auto refreshing = [](uint64_t address, uint32_t&, void* context) {
+        static_cast<CRegisterMap*>(context)->SetReg(address, 640);
+    };
+    map.AddReg(0x104, CRegisterMap::RW, 1, false, nullptr, &map, refreshing);
+    EXPECT_EQ(map.ReadReg(0x104), 640u);
+}
+
 TEST(RegisterMapCallbacks, AddRegReplacesRightsValueCallbacksAndFlag) {
     CRegisterMap map;
     CallbackLog log;
