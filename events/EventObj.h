@@ -46,7 +46,7 @@ public:
 
     // Wakes every waiting GetData with abort_exception; never fails. Used when the event is
     // unregistered.
-    void Abort() noexcept;
+    virtual void Abort() noexcept;
     // The event's module closes: unregisters the event and wakes every waiter for good, so that
     // no later wait can start. Never fails.
     void Shutdown() noexcept;

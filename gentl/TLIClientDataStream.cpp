@@ -1,17 +1,113 @@
-// Exported Data Stream functions.
+// Exported Data Stream functions: buffers, acquisition and information of an open data stream.
+#include "gentl/ArgumentChecks.h"
 #include "gentl/CatchFrame.h"
+#include "gentl/InfoWriters.h"
 #include "gentl/MsgComposer.h"
+#include "modules/BufferInfo.h"
+#include "modules/DataStream.h"
+#include "modules/Device.h"
+#include "modules/Interface.h"
 
 using namespace GenTL;
 
 namespace {
 
-GC_ERROR NotImplemented(const char* function) {
-    return CatchFrame([function]() -> GC_ERROR {
-        if (const int code = g_Controller.Check_SetupInitialized()) {
+constexpr FrameOptions kUnknownErrorFrame{0, "Unknown Error"};
+constexpr uint64_t kChunkID = 123;
+constexpr size_t kChunkLength = 4;
+
+void CheckStreamHandle(DS_HANDLE hDataStream) { CheckHandle(hDataStream, "hDataStream"); }
+
+[[noreturn]] void StreamNotFound(DS_HANDLE hDataStream) {
+    throw invalid_handle_exception(
+        MsgComposer("The specified data stream hDataStream not found: hDataStream = 0x%p.", hDataStream));
+}
+
+// The stream test: the stream is registered with the controller; its device is returned.
+void* StreamTest(DS_HANDLE hDataStream) {
+    void* device = nullptr;
+    if (!g_Controller.FindDataStreamHandle(hDataStream, &device)) {
+        StreamNotFound(hDataStream);
+    }
+    return device;
+}
+
+// The chain test: stream, then its device, then the device's interface are registered; the
+// interface handle is returned.
+void* ChainTest(DS_HANDLE hDataStream, const char* sNoDevice = "The specified device is not found.") {
+    void* device = StreamTest(hDataStream);
+    void* iface = nullptr;
+    if (!g_Controller.FindOpenDeviceHandle(device, &iface)) {
+        throw invalid_handle_exception(sNoDevice);
+    }
+    if (!g_Controller.FindInterface(iface)) {
+        throw invalid_handle_exception(MsgComposer("The specified interface not found: hIface = 0x%p.", iface));
+    }
+    return iface;
+}
+
+// The type test: the open stream behind the handle, shared for the rest of the call.
+std::shared_ptr<CDataStream> AsStream(DS_HANDLE hDataStream) {
+    auto stream = ICommonBase::FromHandleAs<CDataStream>(hDataStream);
+    if (!stream) {
+        throw invalid_handle_exception("Invalid Handle");
+    }
+    return stream;
+}
+
+struct Counts {
+    bool interfaces;
+    bool devices;
+    bool streams;
+    bool buffers;
+};
+
+void CheckCounts(const Counts& counts) {
+    if (counts.interfaces && g_Controller.GetNumberOpenInterfaces() == 0) {
+        throw invalid_handle_exception("There's no opened interface.");
+    }
+    if (counts.devices && g_Controller.GetNumberOpenDevices() == 0) {
+        throw invalid_handle_exception("There's no opened device.");
+    }
+    if (counts.streams && g_Controller.GetTotalNumberOpenStreams() == 0) {
+        throw invalid_handle_exception("There's no opened stream.");
+    }
+    if (counts.buffers && g_Controller.GetNumberAnnouncedBuffers() == 0) {
+        throw invalid_handle_exception("There's no opened announced buffer.");
+    }
+}
+
+constexpr Counts kAllCounts{true, true, true, true};
+
+GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSize, void* pPrivate,
+                               BUFFER_HANDLE* phBuffer, bool bAllocate) {
+    return CatchFrame(kUnknownErrorFrame, [&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
             return code;
         }
-        throw implementation_exception(MsgComposer("%s is not implemented.", function));
+        CheckParameter(phBuffer, "hBuffer");
+        CheckStreamHandle(hDataStream);
+        if (iSize == 0) {
+            throw invalid_parameter_exception("Specified iSize is 0.");
+        }
+        CheckCounts({true, true, false, false});
+        if (g_Controller.GetTotalNumberOpenStreams() != 0) {
+            ChainTest(hDataStream);
+            S_Announced_Buffer_Information same{*phBuffer, pBuffer, pPrivate, iSize};
+            if (g_Controller.FindAnnouncedBuffer(hDataStream, same)) {
+                throw resource_in_use_exception("The specified hDataStream is in use.");
+            }
+        }
+        const auto stream = AsStream(hDataStream);
+        void* memory = pBuffer;
+        if (bAllocate) {
+            stream->DSAllocAndAnnounceBuffer(&memory, iSize, pPrivate, phBuffer);
+        } else {
+            stream->DSAnnounceBuffer(pBuffer, iSize, pPrivate, phBuffer);
+        }
+        S_Announced_Buffer_Information info{*phBuffer, memory, pPrivate, iSize};
+        g_Controller.AddAnnouncedBuffer(hDataStream, info);
+        return RecordSuccess();
     });
 }
 
@@ -19,29 +115,233 @@ GC_ERROR NotImplemented(const char* function) {
 
 extern "C" {
 
-GC_API DevOpenDataStream(DEV_HANDLE, const char*, DS_HANDLE*) { return NotImplemented("DevOpenDataStream"); }
-GC_API DSAnnounceBuffer(DS_HANDLE, void*, size_t, void*, BUFFER_HANDLE*) { return NotImplemented("DSAnnounceBuffer"); }
-GC_API DSAllocAndAnnounceBuffer(DS_HANDLE, size_t, void*, BUFFER_HANDLE*) {
-    return NotImplemented("DSAllocAndAnnounceBuffer");
+GC_API DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDLE* phDataStream) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hDevice, "hDevice");
+        CheckParameter(sDataStreamID, "pDataStreamID");
+        CheckParameter(phDataStream, "phDataStream");
+        if (*sDataStreamID == '\0') {
+            throw invalid_parameter_exception("Specified pDataStreamID is invalid.");
+        }
+        const auto device = ICommonBase::FromHandleAs<CDevice>(hDevice);
+        if (!device) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        CheckCounts({true, true, false, false});
+        const std::shared_ptr<CDataStream> stream = device->CreateDataStream(sDataStreamID);
+        S_DataStream_Information info{sDataStreamID, stream->Handle()};
+        g_Controller.AddDataStream(hDevice, info);
+        // The device may have been closed on another thread meanwhile, taking the stream along.
+        if (!ICommonBase::FromHandle(stream->Handle())) {
+            g_Controller.RemoveDataStream(stream->Handle());
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        *phDataStream = stream->Handle();
+        return RecordSuccess();
+    });
 }
-GC_API DSFlushQueue(DS_HANDLE, ACQ_QUEUE_TYPE) { return NotImplemented("DSFlushQueue"); }
-GC_API DSStartAcquisition(DS_HANDLE, ACQ_START_FLAGS, uint64_t) { return NotImplemented("DSStartAcquisition"); }
-GC_API DSStopAcquisition(DS_HANDLE, ACQ_STOP_FLAGS) { return NotImplemented("DSStopAcquisition"); }
-GC_API DSGetInfo(DS_HANDLE, STREAM_INFO_CMD, INFO_DATATYPE*, void*, size_t*) { return NotImplemented("DSGetInfo"); }
-GC_API DSGetBufferID(DS_HANDLE, uint32_t, BUFFER_HANDLE*) { return NotImplemented("DSGetBufferID"); }
-GC_API DSClose(DS_HANDLE) { return NotImplemented("DSClose"); }
-GC_API DSRevokeBuffer(DS_HANDLE, BUFFER_HANDLE, void**, void**) { return NotImplemented("DSRevokeBuffer"); }
-GC_API DSQueueBuffer(DS_HANDLE, BUFFER_HANDLE) { return NotImplemented("DSQueueBuffer"); }
-GC_API DSGetBufferInfo(DS_HANDLE, BUFFER_HANDLE, BUFFER_INFO_CMD, INFO_DATATYPE*, void*, size_t*) {
-    return NotImplemented("DSGetBufferInfo");
+
+GC_API DSAnnounceBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSize, void* pPrivate,
+                        BUFFER_HANDLE* phBuffer) {
+    return HandleAnnouncedBuffer(hDataStream, pBuffer, iSize, pPrivate, phBuffer, false);
 }
-GC_API DSGetBufferChunkData(DS_HANDLE, BUFFER_HANDLE, SINGLE_CHUNK_DATA*, size_t*) {
-    return NotImplemented("DSGetBufferChunkData");
+
+GC_API DSAllocAndAnnounceBuffer(DS_HANDLE hDataStream, size_t iSize, void* pPrivate, BUFFER_HANDLE* phBuffer) {
+    return HandleAnnouncedBuffer(hDataStream, nullptr, iSize, pPrivate, phBuffer, true);
 }
-GC_API DSGetParentDev(DS_HANDLE, DEV_HANDLE*) { return NotImplemented("DSGetParentDev"); }
-GC_API DSGetNumBufferParts(DS_HANDLE, BUFFER_HANDLE, uint32_t*) { return NotImplemented("DSGetNumBufferParts"); }
-GC_API DSGetBufferPartInfo(DS_HANDLE, BUFFER_HANDLE, uint32_t, BUFFER_PART_INFO_CMD, INFO_DATATYPE*, void*, size_t*) {
-    return NotImplemented("DSGetBufferPartInfo");
+
+GC_API DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** ppBuffer, void** ppPrivate) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckHandle(hBuffer, "hBuffer");
+        CheckStreamHandle(hDataStream);
+        CheckCounts(kAllCounts);
+        ChainTest(hDataStream, "There's no available device.");
+        const auto stream = AsStream(hDataStream);
+        if (!ICommonBase::FromHandleAs<CBufferInfo>(hBuffer)) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        S_Announced_Buffer_Information info{hBuffer, stream->DSRevokeBuffer(hBuffer, ppBuffer, ppPrivate), nullptr, 0};
+        g_Controller.RemoveAnnouncedBuffer(hDataStream, info);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSQueueBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckStreamHandle(hDataStream);
+        CheckHandle(hBuffer, "hBuffer");
+        CheckCounts(kAllCounts);
+        if (!ICommonBase::FromHandleAs<CInterface>(ChainTest(hDataStream))) {
+            throw invalid_handle_exception("Invalid Handle");
+        }
+        AsStream(hDataStream)->DSQueueBuffer(hBuffer);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSFlushQueue(DS_HANDLE hDataStream, ACQ_QUEUE_TYPE iOperation) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        if (static_cast<uint32_t>(iOperation) > static_cast<uint32_t>(ACQ_QUEUE_ALL_DISCARD)) {
+            throw invalid_handle_exception("Specified iOperation is invalid.");
+        }
+        ChainTest(hDataStream);
+        AsStream(hDataStream)->DSFlushQueue(iOperation);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSStartAcquisition(DS_HANDLE hDataStream, ACQ_START_FLAGS iStartFlags, uint64_t iNumToAcquire) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckStreamHandle(hDataStream);
+        if (iNumToAcquire == 0) {
+            throw invalid_parameter_exception("Specified iNumFramesToAcquire is invalid.");
+        }
+        if (iStartFlags != ACQ_START_FLAGS_DEFAULT) {
+            throw invalid_parameter_exception("Specified iStartFlags is invalid.");
+        }
+        CheckCounts({false, true, true, true});
+        ChainTest(hDataStream);
+        StreamTest(hDataStream);
+        const auto stream = AsStream(hDataStream);
+        size_t minimum = 0;
+        size_t size = sizeof minimum;
+        INFO_DATATYPE type = 0;
+        stream->DSGetInfo(STREAM_INFO_BUF_ANNOUNCE_MIN, &type, &minimum, &size);
+        // The buffers announced to this stream count, not those of all streams together.
+        if (minimum != 0 && stream->GetNumAnnounced() < minimum) {
+            throw invalid_buffer_size_exception("The number of announced buffers is leass than the minimum.");
+        }
+        stream->DSStartAcquisition(iStartFlags, iNumToAcquire);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSStopAcquisition(DS_HANDLE hDataStream, ACQ_STOP_FLAGS iStopFlags) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
+            return code;
+        }
+        CheckStreamHandle(hDataStream);
+        if (static_cast<uint32_t>(iStopFlags) > static_cast<uint32_t>(ACQ_STOP_FLAGS_KILL)) {
+            throw invalid_parameter_exception(MsgComposer("Specified iStopFlag is invalid: iStopFlag = 0x%p.",
+                                                          reinterpret_cast<void*>(static_cast<intptr_t>(iStopFlags))));
+        }
+        CheckCounts({false, true, true, true});
+        ChainTest(hDataStream);
+        AsStream(hDataStream)->DSStopAcquisition(iStopFlags);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetInfo(DS_HANDLE hDataStream, STREAM_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
+                 size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckInfoArguments(piType, pBuffer, piSize);
+        StreamTest(hDataStream);
+        AsStream(hDataStream)->DSGetInfo(iInfoCmd, piType, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetBufferInfo(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, BUFFER_INFO_CMD iInfoCmd,
+                       INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckInfoArguments(piType, pBuffer, piSize);
+        StreamTest(hDataStream);
+        AsStream(hDataStream)->DSGetBufferInfo(hBuffer, iInfoCmd, piType, pBuffer, piSize);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetBufferID(DS_HANDLE hDataStream, uint32_t iIndex, BUFFER_HANDLE* phBuffer) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckParameter(phBuffer, "phBuffer");
+        CheckStreamHandle(hDataStream);
+        StreamTest(hDataStream);
+        AsStream(hDataStream)->DSGetBufferID(iIndex, *phBuffer);
+        return RecordSuccess();
+    });
+}
+
+GC_API DSClose(DS_HANDLE hDataStream) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        CheckStreamHandle(hDataStream);
+        StreamTest(hDataStream);
+        g_Controller.RemoveDataStream(hDataStream);
+        g_Controller.RemoveAllAnnouncedBuffers(hDataStream);
+        AsStream(hDataStream)->Close();
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetBufferChunkData(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, SINGLE_CHUNK_DATA* pChunkData,
+                            size_t* piNumChunks) {
+    return CatchFrame([&]() -> GC_ERROR {
+        if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
+            return code;
+        }
+        uint8_t chunk = 0;
+        size_t size = sizeof chunk;
+        INFO_DATATYPE type = INFO_DATATYPE_BOOL8;
+        DSGetBufferInfo(hDataStream, hBuffer, BUFFER_INFO_CONTAINS_CHUNKDATA, &type, &chunk, &size);
+        if (pChunkData == nullptr) {
+            if (piNumChunks != nullptr) {
+                *piNumChunks = chunk != 0 ? 1 : 0;
+            }
+        } else if (piNumChunks != nullptr && *piNumChunks != 0 && chunk != 0) {
+            pChunkData[0] = SINGLE_CHUNK_DATA{kChunkID, 0, kChunkLength};
+        }
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetParentDev(DS_HANDLE hDataStream, DEV_HANDLE* phDevice) {
+    return CatchFrame([&]() -> GC_ERROR {
+        const int guard = g_Controller.Check_Setup_And_Transport_Initialized();
+        CheckStreamHandle(hDataStream);
+        CheckParameter(phDevice, "phDevice");
+        if (!g_Controller.FindDataStreamHandle(hDataStream, phDevice)) {
+            StreamNotFound(hDataStream);
+        }
+        if (guard != GC_ERR_SUCCESS) {
+            return guard;
+        }
+        return RecordSuccess();
+    });
+}
+
+GC_API DSGetNumBufferParts(DS_HANDLE, BUFFER_HANDLE, uint32_t*) { return GC_ERR_NOT_IMPLEMENTED; }
+
+GC_API DSGetBufferPartInfo(DS_HANDLE, BUFFER_HANDLE, uint32_t, BUFFER_PART_INFO_CMD, INFO_DATATYPE*, void*,
+                           size_t*) {
+    return GC_ERR_NOT_IMPLEMENTED;
 }
 
 }  // extern "C"

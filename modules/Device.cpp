@@ -1,11 +1,14 @@
 #include "modules/Device.h"
 
+#include <algorithm>
+
 #include "events/EventRegistration.h"
 #include "gentl/Exceptions.h"
 #include "gentl/InfoWriters.h"
 #include "gentl/MsgComposer.h"
 #include "gentl/TLInfo.h"
 #include "gentl/controller/HandleRegistry.h"
+#include "modules/DataStream.h"
 #include "modules/DevicePort.h"
 #include "modules/Interface.h"
 #include "modules/TL.h"
@@ -91,12 +94,18 @@ void CDevice::InitPort() {
 }
 
 void CDevice::Close() noexcept {
+    std::vector<std::shared_ptr<CDataStream>> streams;
     {
-        std::lock_guard<std::mutex> lock(m_mutex_state);
+        std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
         if (m_b_closed) {
             return;
         }
         m_b_closed = true;
+        streams = m_vec_sp_streams;
+    }
+    // The streams go first, outside the lock: closing one joins its acquisition thread.
+    for (const auto& stream : streams) {
+        stream->Close();
     }
     ShutdownEvent(*m_sp_event_error);
     ShutdownEvent(*m_sp_event_remote);
@@ -153,6 +162,57 @@ void CDevice::GetDataStreamID(uint32_t iIndex, char* sDataStreamID, size_t* piSi
         throw invalid_index_exception(MsgComposer("Invalid data stream index %d.", static_cast<int>(iIndex)));
     }
     SetReturnParam(sDataStreamID, piSize, nullptr, std::string("DS0"));
+}
+
+std::shared_ptr<CDataStream> CDevice::CreateDataStream(const std::string& sID) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    if (m_b_closed) {
+        throw invalid_handle_exception("The device module has been closed.");
+    }
+    // Identifiers naming the same stream number ("DS0", "DS00") name the same stream.
+    const std::string normalised = "DS" + std::to_string(CDataStream::ParseStreamNumber(sID));
+    for (const auto& open : m_vec_sp_streams) {
+        if (open->GetID() == normalised) {
+            throw resource_in_use_exception("Data stream already open");
+        }
+    }
+    auto stream = CDataStream::Create(sID, shared_from_this());
+    m_vec_sp_streams.push_back(stream);
+    CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(stream));
+    Map().SetReg(kRegStreamCount, static_cast<uint32_t>(m_vec_sp_streams.size()));
+    return stream;
+}
+
+std::shared_ptr<CDataStream> CDevice::GetDS(uint32_t iIndex) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    return iIndex < m_vec_sp_streams.size() ? m_vec_sp_streams[iIndex] : nullptr;
+}
+
+void CDevice::ReleaseDS(uint32_t iIndex) {
+    std::shared_ptr<CDataStream> stream;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+        if (iIndex >= m_vec_sp_streams.size()) {
+            throw invalid_parameter_exception(MsgComposer("Specified i_index is invalid: i_index = 0x%p.",
+                                                          reinterpret_cast<void*>(static_cast<uintptr_t>(iIndex))));
+        }
+        stream = m_vec_sp_streams[iIndex];
+        m_vec_sp_streams.erase(m_vec_sp_streams.begin() + iIndex);
+    }
+    try {
+        stream->DSStopAcquisition(ACQ_STOP_FLAGS_DEFAULT);
+    } catch (const std::exception&) {
+        // A stream that does not acquire has nothing to stop.
+    }
+}
+
+void CDevice::ReleaseDS(const CDataStream* pStream) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex_state);
+    const auto it = std::find_if(m_vec_sp_streams.begin(), m_vec_sp_streams.end(),
+                                 [pStream](const auto& stream) { return stream.get() == pStream; });
+    if (it != m_vec_sp_streams.end()) {
+        m_vec_sp_streams.erase(it);
+    }
 }
 
 void CDevice::PushEventRemoteDevice(int64_t iEventID, const void* pData, uint64_t iSize) {

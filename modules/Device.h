@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "events/EventError.h"
 #include "events/EventGenApiEvent.h"
@@ -15,6 +16,7 @@ namespace GenTL {
 class CTL;
 class CInterface;
 class CDevicePort;
+class CDataStream;
 
 // The local device module: the transport layer's view of one opened camera. It owns the remote
 // device port and the device's events, and keeps its interface alive while it lives.
@@ -38,6 +40,14 @@ public:
     uint32_t GetNumDataStreams();
     void GetDataStreamID(uint32_t iIndex, char* sDataStreamID, size_t* piSize);
     std::shared_ptr<CDevicePort> GetPort();
+    // Opens the data stream with that identifier; an identifier naming an open stream is refused.
+    std::shared_ptr<CDataStream> CreateDataStream(const std::string& sID);
+    // The open stream at that index, or null.
+    std::shared_ptr<CDataStream> GetDS(uint32_t iIndex);
+    // Stops the stream at that index and forgets it.
+    void ReleaseDS(uint32_t iIndex);
+    // Forgets that stream; streams call it when they close.
+    void ReleaseDS(const CDataStream* pStream);
     CInterface* GetInterface() { return m_sp_interface.get(); }
     // The identifier the device was opened with (the interface's record of it).
     const std::string& GetName() const { return m_str_id; }
@@ -62,13 +72,15 @@ private:
     const std::string m_str_id;
     std::shared_ptr<CInterface> m_sp_interface;
     std::shared_ptr<CDevicePort> m_sp_port;
+    // Open data streams in creation order; guarded by m_mutex_state.
+    std::vector<std::shared_ptr<CDataStream>> m_vec_sp_streams;
     uint32_t m_i_num_data_streams = 1;
     std::shared_ptr<CDeviceInfo> m_sp_info;
     Quibbon::IDevice* m_p_component;
     const int32_t m_i_access_flags;
     std::shared_ptr<CEventError> m_sp_event_error;
     std::shared_ptr<CEventGenApiEvent> m_sp_event_remote;
-    std::mutex m_mutex_state;
+    std::recursive_mutex m_mutex_state;
     bool m_b_closed = false;
 };
 

@@ -126,6 +126,10 @@ void CLibraryController::RemoveInterface(void* hIface) {
         if (it->second == hIface) {
             {
                 CAutoLock devices(m_cs_open_devices);
+                const auto range = m_map_open_devices.equal_range(hIface);
+                for (auto device = range.first; device != range.second; ++device) {
+                    ForgetDeviceEntries(device->second.h_device);
+                }
                 m_map_open_devices.erase(hIface);
             }
             m_map_interfaces.erase(it);
@@ -136,14 +140,15 @@ void CLibraryController::RemoveInterface(void* hIface) {
 
 void CLibraryController::AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& device) {
     CAutoLock lock(m_cs_open_devices);
-    m_map_open_devices.emplace(hIface, device);
+    const std::shared_ptr<CDevice> live = device.lock();
+    m_map_open_devices.emplace(hIface, S_Open_Device{live ? live->Handle() : nullptr, device});
 }
 
 bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
     CAutoLock lock(m_cs_open_devices);
     for (const auto& entry : m_map_open_devices) {
-        const std::shared_ptr<CDevice> device = entry.second.lock();
-        if (device && static_cast<void*>(device.get()) == hDevice) {
+        const std::shared_ptr<CDevice> device = entry.second.device.lock();
+        if (device && device->Handle() == hDevice) {
             if (phIface != nullptr) {
                 *phIface = entry.first;
             }
@@ -157,7 +162,7 @@ bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sNa
     CAutoLock lock(m_cs_open_devices);
     const auto range = m_map_open_devices.equal_range(hIface);
     for (auto it = range.first; it != range.second; ++it) {
-        const std::shared_ptr<CDevice> device = it->second.lock();
+        const std::shared_ptr<CDevice> device = it->second.device.lock();
         if (device && device->GetName() == sName) {
             return true;
         }
@@ -168,22 +173,28 @@ bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sNa
 std::shared_ptr<CDevice> CLibraryController::RemoveOpenDevice(void* hDevice) {
     CAutoLock lock(m_cs_open_devices);
     for (auto it = m_map_open_devices.begin(); it != m_map_open_devices.end(); ++it) {
-        std::shared_ptr<CDevice> device = it->second.lock();
+        std::shared_ptr<CDevice> device = it->second.device.lock();
         if (!device || device->Handle() != hDevice) {
             continue;
         }
-        {
-            CAutoLock streams(m_cs_data_streams);
-            m_map_data_streams.erase(hDevice);
-        }
-        {
-            CAutoLock ports(m_cs_ports);
-            m_map_ports.erase(hDevice);
-        }
+        ForgetDeviceEntries(hDevice);
         m_map_open_devices.erase(it);
         return device;
     }
     return nullptr;
+}
+
+void CLibraryController::ForgetDeviceEntries(void* hDevice) {
+    {
+        CAutoLock streams(m_cs_data_streams);
+        const auto range = m_map_data_streams.equal_range(hDevice);
+        for (auto it = range.first; it != range.second; ++it) {
+            RemoveAllAnnouncedBuffers(it->second.h_data_stream);
+        }
+        m_map_data_streams.erase(hDevice);
+    }
+    CAutoLock ports(m_cs_ports);
+    m_map_ports.erase(hDevice);
 }
 
 void CLibraryController::AddPort(void* hDevice, void* hPort) {

@@ -97,6 +97,8 @@ private:
     void ClearRegistries();
     // The device a remote device port was handed out for (DevGetPort).
     bool FindPortOwner(void* hPort, void** phDevice);
+    // Drops the entries of the device's streams, of their announced buffers and of its ports.
+    void ForgetDeviceEntries(void* hDevice);
 
     // Read by every guard without a lock, so kept atomic; changed under m_mutex_system.
     std::atomic<bool> m_b_initialized{false};
@@ -106,7 +108,13 @@ private:
 
     std::map<std::string, void*> m_map_interfaces;
     CCriticalSection m_cs_interfaces;
-    std::multimap<void*, std::weak_ptr<CDevice>> m_map_open_devices;
+    // The device's handle is kept beside its weak reference, so that the entries under a device
+    // can be dropped also once the device itself is gone.
+    struct S_Open_Device {
+        void* h_device;
+        std::weak_ptr<CDevice> device;
+    };
+    std::multimap<void*, S_Open_Device> m_map_open_devices;
     CCriticalSection m_cs_open_devices;
     std::multimap<void*, void*> m_map_ports;
     CCriticalSection m_cs_ports;

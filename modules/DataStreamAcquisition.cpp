@@ -1,0 +1,277 @@
+// The acquisition engine of a data stream: start, stop, the acquisition thread and the hand-out of
+// filled buffers.
+#include <chrono>
+#include <cstring>
+#include <functional>
+
+#include "gentl/Exceptions.h"
+#include "gentl/InfoWriters.h"
+#include "gentl/MsgComposer.h"
+#include "gentl/Platform.h"
+#include "modules/BufferInfo.h"
+#include "modules/DataStream.h"
+#include "modules/Device.h"
+#include "modules/DevicePort.h"
+
+namespace GenTL {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t kNoLimit = 0xFFFFFFFF;
+constexpr uint64_t kRegThreadRunning = 0x50;
+constexpr uint64_t kRegPayloadSize = 0x114;
+// How long a grab may wait for its frame, and how long the thread waits for a queued buffer.
+constexpr uint32_t kGrabTimeoutMs = 500;
+constexpr auto kInputWait = std::chrono::milliseconds(500);
+// After a grab that failed without waiting, the thread pauses this long (or until the input pool
+// changes or the acquisition stops) before it tries again, so that it never spins.
+constexpr auto kRetryPause = std::chrono::milliseconds(10);
+constexpr uint64_t kPayloadTypeImage = 1;     // PAYLOAD_TYPE_IMAGE
+constexpr uint64_t kPayloadTypeChunkOnly = 8;  // PAYLOAD_TYPE_CHUNK_ONLY
+
+uint32_t ReadParameter(Quibbon::IDevice* pDevice, int32_t iParameter) {
+    uint32_t value = 0;
+    uint64_t size = sizeof value;
+    pDevice->GetParameter(iParameter, &value, &size);
+    return value;
+}
+
+// No deadline for GENTL_INFINITE and for time-outs beyond the clock's range.
+bool WaitUntilDeadline(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, uint64_t iTimeout,
+                       const std::function<bool()>& done) {
+    const auto now = Clock::now();
+    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
+    if (iTimeout == GENTL_INFINITE || iTimeout >= static_cast<uint64_t>(room.count())) {
+        cv.wait(lock, done);
+        return true;
+    }
+    return cv.wait_until(lock, now + std::chrono::milliseconds(iTimeout), done);
+}
+
+}  // namespace
+
+bool CDataStream::Acquiring() const { return m_b_acquiring.load(std::memory_order_acquire); }
+
+void CDataStream::DSStartAcquisition(int32_t /*iStartFlags*/, uint64_t iNumToAcquire) {
+    std::lock_guard<std::mutex> control(m_mutex_control);
+    if (m_b_closed) {
+        throw invalid_handle_exception("The data stream has been closed.");
+    }
+    if (Acquiring()) {
+        throw resource_in_use_exception("Acquisition already started.");
+    }
+    JoinThread();
+    m_i_frames_remaining = iNumToAcquire < kNoLimit ? iNumToAcquire : kNoLimit;
+    if (m_p_fg_stream != nullptr) {
+        m_p_fg_stream->StartAcquisition(Quibbon::kStreamOnly, -1);
+    }
+    m_b_acquiring = true;
+    // Published here rather than by the thread, so that it reads 1 as soon as start returns.
+    Map().SetReg(kRegThreadRunning, 1);
+    std::lock_guard<std::mutex> input(m_mutex_input);
+    m_thread = std::thread(&CDataStream::AcqThreadProc, this);
+}
+
+void CDataStream::DSStopAcquisition(int32_t /*iStopFlags*/) {
+    std::lock_guard<std::mutex> control(m_mutex_control);
+    if (!Acquiring()) {
+        throw resource_in_use_exception("The acquisition has already been terminated or it has not been started.");
+    }
+    m_b_acquiring = false;
+    // Wake the thread wherever it waits: in the grab, or for a queued buffer.
+    if (m_p_fg_stream != nullptr) {
+        m_p_fg_stream->StopAcquisition(Quibbon::kStreamOnly, 0);
+    }
+    {
+        std::lock_guard<std::mutex> input(m_mutex_input);
+    }
+    m_cv_input.notify_all();
+    JoinThread();
+}
+
+void CDataStream::JoinThread() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CDataStream::AcqThreadProc() {
+    while (Acquiring() && m_i_frames_remaining.load() != 0) {
+        CBufferInfo* buffer = TakeFromInputPool();
+        if (buffer == nullptr) {
+            continue;
+        }
+        buffer->m_b_is_acquiring = true;
+        Quibbon::FrameInfo info{};
+        const int32_t result = Fill(*buffer, info);
+        if (result >= 0) {
+            Deliver(*buffer, info, result);
+        } else {
+            ReturnToInputPool(*buffer, result);
+        }
+    }
+    Map().SetReg(kRegThreadRunning, 0);
+}
+
+CBufferInfo* CDataStream::TakeFromInputPool() {
+    std::unique_lock<std::mutex> lock(m_mutex_input);
+    if (m_deque_input.empty()) {
+        ++m_i_underruns;
+        m_cv_input.wait_for(lock, kInputWait, [this] { return !m_deque_input.empty() || !Acquiring(); });
+    }
+    if (m_deque_input.empty() || !Acquiring()) {
+        return nullptr;
+    }
+    CBufferInfo* buffer = m_deque_input.front();
+    m_deque_input.pop_front();
+    return buffer;
+}
+
+int32_t CDataStream::Fill(CBufferInfo& buffer, Quibbon::FrameInfo& info) {
+    if (m_p_fg_stream == nullptr || !buffer.HasMemory()) {
+        return Quibbon::kFailed;
+    }
+    if (!m_b_has_grab) {
+        return FillWithoutGrab(buffer, info);
+    }
+    uint64_t size = buffer.Size();
+    return m_p_fg_stream->Grab(buffer.Buffer(), &size, kGrabTimeoutMs, &info);
+}
+
+// A frame grabber without its grab fills a whole payload of the camera's size and reports the
+// description separately. A payload larger than the buffer is filled into the stream's scratch
+// buffer (grown when needed, never per frame) and as much of it as fits is copied.
+int32_t CDataStream::FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& info) {
+    Quibbon::IDevice* device = m_sp_device->GetComponent();
+    const uint32_t payload = ReadParameter(device, Quibbon::kParamPayloadSize);
+    const bool fits = payload <= buffer.Size();
+    if (!fits && m_vec_scratch.size() < payload) {
+        m_vec_scratch.resize(payload);
+    }
+    const int32_t result = m_p_fg_stream->Fill(fits ? buffer.Buffer() : m_vec_scratch.data(), kGrabTimeoutMs);
+    if (result < 0) {
+        return result;
+    }
+    if (!fits) {
+        std::memcpy(buffer.Buffer(), m_vec_scratch.data(), buffer.Size());
+    }
+    info.width = ReadParameter(device, Quibbon::kParamWidth);
+    info.height = ReadParameter(device, Quibbon::kParamHeight);
+    info.pixelFormat = ReadParameter(device, Quibbon::kParamPixelFormat);
+    info.chunkMode = ReadParameter(device, Quibbon::kParamChunkMode);
+    info.payloadSize = payload;
+    info.filledSize = static_cast<uint32_t>(fits ? payload : buffer.Size());
+    return fits ? Quibbon::kOk : Quibbon::kTruncated;
+}
+
+void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, int32_t iResult) {
+    const bool truncated = iResult == Quibbon::kTruncated;
+    const bool incomplete = truncated || (info.flags & Quibbon::kFrameIncomplete) != 0;
+    buffer.m_i_width = info.width;
+    buffer.m_i_height = info.height;
+    buffer.m_i_delivered_image_height = info.height;
+    buffer.m_i_pixel_format = info.pixelFormat;
+    buffer.m_i_chunk_layout_id = 0;
+    buffer.m_b_contains_chunk_data = info.chunkMode != 0;
+    buffer.m_i_payload_type = info.chunkMode != 0 ? kPayloadTypeChunkOnly : kPayloadTypeImage;
+    buffer.m_i_delivered_chunk_payload_size = info.filledSize;
+    buffer.m_i_data_size = info.filledSize;
+    buffer.m_i_size_filled = info.filledSize;
+    buffer.m_b_data_larger_than_buffer = truncated;
+    buffer.m_b_is_incomplete = incomplete;
+    buffer.SetTimestamp(GetTimeStamp());
+    m_i_frame_counter += info.droppedBefore;
+    buffer.m_i_frame_id = m_i_frame_counter++;
+    buffer.m_b_image_present = true;
+    buffer.m_b_is_acquiring = false;
+    buffer.m_b_new_data = true;
+    ++m_i_delivered;
+    if (m_i_frames_remaining.load() != kNoLimit && m_i_frames_remaining.load() != 0) {
+        --m_i_frames_remaining;
+    }
+    {
+        // The buffer changes queues under the output-queue lock, and is marked as in the output
+        // queue before it stops being marked queued: a flush or a queueing on another thread sees
+        // it in exactly one place.
+        std::lock_guard<std::mutex> lock(m_mutex_output);
+        buffer.m_b_in_output = true;
+        buffer.m_b_queued = false;
+        m_deque_output.push_back(&buffer);
+    }
+    m_cv_output.notify_one();
+    if (truncated) {
+        PushEventError(GC_ERR_BUFFER_TOO_SMALL,
+                       MsgComposer("Frame %llu of %u bytes does not fit the buffer of %llu bytes; it was truncated.",
+                                   static_cast<unsigned long long>(buffer.m_i_frame_id.load()), info.payloadSize,
+                                   static_cast<unsigned long long>(buffer.Size())));
+    }
+}
+
+void CDataStream::ReturnToInputPool(CBufferInfo& buffer, int32_t iResult) {
+    buffer.m_b_is_acquiring = false;
+    std::unique_lock<std::mutex> lock(m_mutex_input);
+    m_deque_input.push_front(&buffer);
+    if (iResult == Quibbon::kTimedOut || iResult == Quibbon::kStopped) {
+        return;  // the grab waited already, or the acquisition is ending
+    }
+    lock.unlock();
+    if (iResult == Quibbon::kCameraError) {
+        PushEventError(GC_ERR_ERROR, "The camera failed to deliver a frame.");
+    }
+    lock.lock();
+    m_cv_input.wait_for(lock, kRetryPause, [this] { return !Acquiring(); });
+}
+
+EventData CDataStream::GetFilledBuffer(void* pBuffer, size_t* piSize, uint64_t iTimeout, const CEventObj& event) {
+    std::unique_lock<std::mutex> lock(m_mutex_output);
+    const uint64_t kills = m_i_kill_count;
+    const auto killed = [&] { return m_i_kill_count != kills; };
+    const auto ended = [&] { return killed() || !event.IsRegistered() || event.IsShutDown(); };
+    if (!WaitUntilDeadline(m_cv_output, lock, iTimeout, [&] { return ended() || !m_deque_output.empty(); })) {
+        return EventData::TimedOut;
+    }
+    if (killed() && event.IsRegistered()) {
+        throw abort_exception("Wait aborted by EventKill");
+    }
+    if (ended()) {
+        throw abort_exception("Wait aborted: the event was unregistered or its module was closed.");
+    }
+    CBufferInfo* buffer = m_deque_output.front();
+    EVENT_NEW_BUFFER_DATA record{buffer->Handle(), buffer->UserPointer()};
+    if (pBuffer == nullptr) {
+        SetReturnParam(pBuffer, piSize, nullptr, INFO_DATATYPE_BUFFER, &record, sizeof record);
+        return buffer->m_b_new_data ? EventData::SizeReported : EventData::TimedOut;
+    }
+    m_deque_output.pop_front();
+    buffer->m_b_queued = false;
+    buffer->m_b_in_output = false;
+    buffer->m_b_new_data = true;
+    SetReturnParam(pBuffer, piSize, nullptr, INFO_DATATYPE_BUFFER, &record, sizeof record);
+    return EventData::Delivered;
+}
+
+void CDataStream::KillWaitForNewBuffer() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex_output);
+        ++m_i_kill_count;
+    }
+    m_cv_output.notify_all();
+}
+
+void CDataStream::WakeWaitersForNewBuffer() noexcept {
+    try {
+        std::lock_guard<std::mutex> lock(m_mutex_output);
+    } catch (...) {
+    }
+    m_cv_output.notify_all();
+}
+
+uint32_t CDataStream::GetPayloadSize() {
+    uint32_t value = 0;
+    m_sp_device->GetPort()->ReadReg(kRegPayloadSize, value);
+    return value;
+}
+
+}  // namespace GenTL

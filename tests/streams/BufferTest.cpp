@@ -1,0 +1,215 @@
+// Buffers of a data stream: announcing, queueing, flushing and revoking in every state, and the
+// buffer's own port and information.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "support/OpenStream.h"
+
+namespace quarvo_test {
+namespace {
+
+class Buffers : public OpenStream {
+protected:
+    size_t Queued() { return StreamInfo<size_t>(STREAM_INFO_NUM_QUEUED); }
+    size_t Waiting() { return StreamInfo<size_t>(STREAM_INFO_NUM_AWAIT_DELIVERY); }
+    size_t Announced() { return StreamInfo<size_t>(STREAM_INFO_NUM_ANNOUNCED); }
+    bool IsQueued(BUFFER_HANDLE buffer) { return BufferInfo<uint8_t>(buffer, BUFFER_INFO_IS_QUEUED) != 0; }
+    bool HasNewData(BUFFER_HANDLE buffer) { return BufferInfo<uint8_t>(buffer, BUFFER_INFO_NEW_DATA) != 0; }
+
+    void SetUp() override {
+        OpenStream::SetUp();
+        ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x118, 0));  // as fast as possible
+    }
+
+    // Acquires `count` frames into the queued buffers and leaves them waiting for delivery.
+    void Fill(uint64_t count) {
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, count)) << lib.Error().text;
+        ASSERT_TRUE(WaitForDelivered(count));
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT));
+        ASSERT_EQ(count, Waiting());
+    }
+};
+
+TEST_F(Buffers, AnnounceChecksAndConsumerMemory) {
+    std::vector<uint8_t> memory(64);
+    BUFFER_HANDLE buffer = nullptr;
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSAnnounceBuffer(stream, memory.data(), 0, nullptr, &buffer));
+    EXPECT_EQ("Specified iSize is 0.", lib.Error().text);
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSAnnounceBuffer(stream, nullptr, 64, nullptr, &buffer));
+    EXPECT_EQ("Specified pBuffer is invalid: pBuffer = 0x(nil).", lib.Error().text);
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAnnounceBuffer(stream, memory.data(), memory.size(), &memory, &buffer));
+    EXPECT_EQ(memory.data(), BufferInfo<void*>(buffer, BUFFER_INFO_BASE));
+    EXPECT_EQ(&memory, BufferInfo<void*>(buffer, BUFFER_INFO_USER_PTR));
+    EXPECT_EQ(1024u, BufferInfo<size_t>(buffer, BUFFER_INFO_WIDTH));  // nothing filled yet
+    uint64_t id = 0;
+    size_t size = sizeof id;
+    INFO_DATATYPE type = 0;
+    EXPECT_EQ(GC_ERR_NOT_AVAILABLE, lib.DSGetBufferInfo(stream, buffer, BUFFER_INFO_FRAMEID, &type, &id, &size));
+    EXPECT_EQ(GC_ERR_ERROR, lib.DSGetBufferInfo(stream, buffer, BUFFER_INFO_TIMESTAMP, &type, &id, &size));
+    EXPECT_EQ("Error Inquire buffer info", lib.Error().text);
+    // The buffer port: the address high word first; no register at 0 and no partial words.
+    const auto address = reinterpret_cast<uintptr_t>(memory.data());
+    EXPECT_EQ(address >> 32, ReadWord(buffer, 0x4));
+    EXPECT_EQ(address & 0xFFFFFFFF, ReadWord(buffer, 0x8));
+    uint32_t word = 0;
+    size = 2;
+    EXPECT_EQ(GC_ERR_INVALID_ADDRESS, lib.GCReadPort(buffer, 0x4, &word, &size));
+    size = sizeof word;
+    EXPECT_EQ(GC_ERR_ERROR, lib.GCReadPort(buffer, 0x0, &word, &size));
+    void* revoked = nullptr;
+    void* user = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, &revoked, &user));
+    EXPECT_EQ(memory.data(), revoked);
+    EXPECT_EQ(&memory, user);
+}
+
+TEST_F(Buffers, AFailedAllocationLeavesNoBufferBehind) {
+    BUFFER_HANDLE buffer = nullptr;
+    EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.DSAllocAndAnnounceBuffer(stream, SIZE_MAX / 2, nullptr, &buffer));
+    EXPECT_EQ("Invalid Memory Buffer", lib.Error().text);
+    EXPECT_EQ(nullptr, buffer);
+    EXPECT_EQ(0u, Announced());
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_TO_INPUT));
+    EXPECT_EQ(0u, Queued());
+}
+
+TEST_F(Buffers, QueueingTwiceAndBuffersOfOtherStreams) {
+    auto buffers = AnnounceAndQueue(2, 64);
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[0]));
+    EXPECT_EQ(2u, Queued());
+    // A buffer of another stream is refused here, so no stream can queue a buffer it does not own.
+    DEV_HANDLE other = OpenDevice(iface, "Cam01");
+    DS_HANDLE otherStream = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(other, "DS0", &otherStream));
+    BUFFER_HANDLE foreign = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAllocAndAnnounceBuffer(otherStream, 64, nullptr, &foreign));
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSQueueBuffer(stream, foreign));
+    EXPECT_EQ("Invalid Buffer Handle", lib.Error().text);
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSRevokeBuffer(stream, foreign, nullptr, nullptr));
+    // Information is answered for any live buffer.
+    EXPECT_EQ(64u, BufferInfo<size_t>(foreign, BUFFER_INFO_SIZE));
+    std::vector<uint8_t> garbage(64, 0x5A);
+    EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.DSQueueBuffer(stream, garbage.data()));
+}
+
+TEST_F(Buffers, QueueingAWaitingBufferTakesItOutOfTheOutputQueue) {
+    auto buffers = AnnounceAndQueue(2, 640 * 480);
+    Announce(3, 64);
+    Fill(2);
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[0]));
+    EXPECT_EQ(1u, Waiting());
+    EXPECT_EQ(1u, Queued());
+    EXPECT_EQ(GC_ERR_BUSY, lib.DSRevokeBuffer(stream, buffers[1], nullptr, nullptr));
+    EXPECT_EQ("Buffer queued.", lib.Error().text);
+    EXPECT_EQ(buffers[1], NextBuffer(0));
+    EXPECT_EQ(0u, Waiting());
+}
+
+TEST_F(Buffers, EveryFlushOperation) {
+    auto buffers = AnnounceAndQueue(4, 640 * 480);
+    const BUFFER_HANDLE idle = Announce(1, 640 * 480)[0];
+    buffers.push_back(idle);
+    Fill(2);  // buffers 0, 1 wait for delivery; 2, 3 are queued; the last is idle
+    ASSERT_EQ(buffers[0], NextBuffer(0));  // delivered: neither queued nor waiting
+
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_TO_INPUT));
+    EXPECT_EQ(5u, Queued());
+    EXPECT_EQ(0u, Waiting());
+
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_INPUT_TO_OUTPUT));
+    EXPECT_EQ(0u, Queued());
+    EXPECT_EQ(5u, Waiting());
+    EXPECT_FALSE(HasNewData(buffers[2]));
+    // Moved buffers hold no new data, so the event delivers none of them.
+    EVENT_NEW_BUFFER_DATA data{};
+    size_t size = sizeof data;
+    EXPECT_EQ(GC_ERR_TIMEOUT, lib.EventGetData(newBuffer, nullptr, &size, 0));
+
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_OUTPUT_DISCARD));
+    EXPECT_EQ(0u, Waiting());
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[1]));
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_UNQUEUED_TO_INPUT));
+    EXPECT_EQ(5u, Queued());
+    for (BUFFER_HANDLE buffer : buffers) {
+        EXPECT_TRUE(IsQueued(buffer));
+    }
+
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
+    EXPECT_EQ(0u, Queued());
+    EXPECT_EQ(5u, Announced());
+    EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.DSFlushQueue(stream, 5));
+    EXPECT_EQ("Specified iOperation is invalid.", lib.Error().text);
+    for (BUFFER_HANDLE buffer : buffers) {
+        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, nullptr, nullptr)) << lib.Error().text;
+    }
+    EXPECT_EQ(0u, Announced());
+}
+
+TEST_F(Buffers, AnnounceAndRevokeAreRefusedWhileAcquiring) {
+    auto buffers = AnnounceAndQueue(5, 64);
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE));
+    BUFFER_HANDLE extra = nullptr;
+    std::vector<uint8_t> memory(64);
+    EXPECT_EQ(GC_ERR_BUSY, lib.DSAnnounceBuffer(stream, memory.data(), memory.size(), nullptr, &extra));
+    EXPECT_EQ(GC_ERR_BUSY, lib.DSAllocAndAnnounceBuffer(stream, 64, nullptr, &extra));
+    EXPECT_EQ("Acquisition already started.", lib.Error().text);
+    EXPECT_EQ(GC_ERR_BUSY, lib.DSRevokeBuffer(stream, buffers[0], nullptr, nullptr));
+    EXPECT_EQ("The acquisition process is running now.", lib.Error().text);
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_KILL));
+    EXPECT_EQ(GC_ERR_RESOURCE_IN_USE, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT));
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffers[0], nullptr, nullptr));
+}
+
+TEST_F(Buffers, StartNeedsTheMinimumAnnouncedToThisStream) {
+    // Buffers announced to another stream do not count for this one.
+    DEV_HANDLE other = OpenDevice(iface, "Cam01");
+    DS_HANDLE otherStream = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(other, "DS0", &otherStream));
+    for (int i = 0; i < 5; ++i) {
+        BUFFER_HANDLE buffer = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAllocAndAnnounceBuffer(otherStream, 64, nullptr, &buffer));
+    }
+    AnnounceAndQueue(4, 64);
+    EXPECT_EQ(GC_ERR_INVALID_BUFFER, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, 1));
+    EXPECT_EQ("The number of announced buffers is leass than the minimum.", lib.Error().text);
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSStartAcquisition(stream, 1, 1));
+    EXPECT_EQ("Specified iStartFlags is invalid.", lib.Error().text);
+    EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, 0));
+    AnnounceAndQueue(1, 64);
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, 1));
+}
+
+TEST_F(Buffers, StreamIdentityInformationAndPort) {
+    EXPECT_EQ("DS0", ReadText(stream, 0x80, 64));
+    EXPECT_EQ("Stream DS0", ReadText(stream, 0x100, 256));
+    EXPECT_EQ(0xFFFFFFFFu, ReadWord(stream, 0x34));
+    AnnounceAndQueue(3, 64);
+    EXPECT_EQ(0u, ReadWord(stream, 0x4));  // until 0x0 is written
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(stream, 0x0, 1));
+    EXPECT_EQ(3u, ReadWord(stream, 0x4));
+    EXPECT_EQ(5u, StreamInfo<size_t>(STREAM_INFO_BUF_ANNOUNCE_MIN));
+    EXPECT_EQ(1u, StreamInfo<size_t>(STREAM_INFO_NUM_CHUNKS_MAX));
+    char text[16];
+    size_t size = sizeof text;
+    INFO_DATATYPE type = 0;
+    EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.DSGetInfo(stream, STREAM_INFO_PAYLOAD_SIZE, &type, text, &size));
+    EXPECT_EQ("Requested iCmd is not implemented; iCmd = 7.", lib.Error().text);
+    uint32_t word = 0;
+    size = 3;
+    EXPECT_EQ(GC_ERR_INVALID_ADDRESS, lib.GCReadPort(stream, 0x4, &word, &size));
+    DS_HANDLE again = nullptr;
+    EXPECT_EQ(GC_ERR_RESOURCE_IN_USE, lib.DevOpenDataStream(device, "DS00", &again));
+    EXPECT_EQ("Data stream already open", lib.Error().text);
+    EXPECT_EQ(GC_ERR_ERROR, lib.DevOpenDataStream(device, "DS1", &again));
+    EXPECT_EQ("Unable to open Stream", lib.Error().text);
+    DEV_HANDLE parent = nullptr;
+    EXPECT_EQ(GC_ERR_SUCCESS, lib.DSGetParentDev(stream, &parent));
+    EXPECT_EQ(device, parent);
+    EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.DSGetNumBufferParts(stream, nullptr, nullptr));
+}
+
+}  // namespace
+}  // namespace quarvo_test
