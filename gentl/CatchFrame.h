@@ -19,7 +19,10 @@ struct FrameOptions {
     const char* unknown_error_text = "Unknown Error";
 };
 
-inline GC_ERROR RecordSuccess() { return GetErrorCode(GC_ERR_SUCCESS, "GC_ERR_SUCCESS"); }
+inline GC_ERROR RecordSuccess() {
+    CTLIError::SetSuccess();
+    return GC_ERR_SUCCESS;
+}
 
 // Runs body (returning GC_ERROR) and translates whatever it raises.
 template <typename Body>

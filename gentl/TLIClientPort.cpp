@@ -12,7 +12,7 @@ namespace {
 constexpr FrameOptions kPortFrame{GC_ERR_INVALID_HANDLE, "Unknown Error"};
 
 bool IsDeviceSide(const ICommonBase& module) {
-    return dynamic_cast<const CDevice*>(&module) != nullptr || dynamic_cast<const CDevicePort*>(&module) != nullptr;
+    return module.Kind() == ModuleKind::Device || module.Kind() == ModuleKind::RemoteDevice;
 }
 
 // The open module behind a port handle; null and stale handles are refused alike. The caller
@@ -36,7 +36,7 @@ GC_ERROR CheckWritePermission(PORT_HANDLE hPort, ICommonBase& module) {
         return GC_ERR_SUCCESS;
     }
     const int code = g_Controller.CheckReadOnlyMode(hPort);
-    if (code == GC_ERR_SUCCESS || code == GC_ERR_ACCESS_DENIED || dynamic_cast<CDevicePort*>(&module) == nullptr) {
+    if (code == GC_ERR_SUCCESS || code == GC_ERR_ACCESS_DENIED || module.Kind() != ModuleKind::RemoteDevice) {
         return code;
     }
     uint8_t writable = 0;

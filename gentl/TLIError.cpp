@@ -1,5 +1,6 @@
 #include "gentl/TLIError.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -12,6 +13,9 @@ CTLIError* CTLIError::m_p_error = nullptr;
 namespace {
 // Defined before the guard below, so it is destroyed after the guard has released the record.
 std::mutex g_error_mutex;
+// Whether the record holds (0, "GC_ERR_SUCCESS"); written under the mutex.
+std::atomic<bool> g_holds_success{false};
+constexpr char kSuccessText[] = "GC_ERR_SUCCESS";
 
 // The record lives until the library is unloaded, so that loading and unloading the producer
 // again and again does not leak it.
@@ -27,6 +31,13 @@ void CTLIError::SetErrTxt(int code, const char* text) {
     }
     m_p_error->m_str_text = text != nullptr ? text : "";
     m_p_error->m_i_code = code;
+    g_holds_success.store(code == 0 && m_p_error->m_str_text == kSuccessText, std::memory_order_release);
+}
+
+void CTLIError::SetSuccess() {
+    if (!g_holds_success.load(std::memory_order_acquire)) {
+        SetErrTxt(0, kSuccessText);
+    }
 }
 
 int CTLIError::GetErrTxt(int& code, char* buffer, size_t* size) {
@@ -55,6 +66,7 @@ void CTLIError::Release() {
     std::lock_guard<std::mutex> lock(g_error_mutex);
     delete m_p_error;
     m_p_error = nullptr;
+    g_holds_success = false;
 }
 
 int GetErrorCode(int code, const char* text) {

@@ -10,6 +10,9 @@ namespace GenTL {
 class CTLIError {
 public:
     static void SetErrTxt(int code, const char* text);
+    // Records (0, "GC_ERR_SUCCESS"). Most calls succeed, so this is kept free of the lock while the
+    // record already says so.
+    static void SetSuccess();
     static int GetErrTxt(int& code, char* buffer, size_t* size);
     static void Release();
 

@@ -18,6 +18,7 @@ class CDataStream;
 class CBufferInfo : public CPortModule {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::Buffer;
 
     // Over consumer memory, which the buffer never frees.
     CBufferInfo(CDataStream* pStream, void* pReserved, void* pMemory, size_t iSize, void* pUserPointer);
@@ -25,6 +26,7 @@ public:
     CBufferInfo(CDataStream* pStream, size_t iSize, void* pUserPointer);
     virtual ~CBufferInfo();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override;
     void Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) override;
     void Unregister(EVENT_TYPE iEventID) override;

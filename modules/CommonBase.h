@@ -33,11 +33,16 @@ protected:
     ~IEventSrc() = default;
 };
 
+// The six module classes, so that a handle's class is told without a run-time type test.
+enum class ModuleKind { System, Interface, Device, RemoteDevice, DataStream, Buffer };
+
 // Common base of the module classes. A module's address is its handle; modules are held in
 // shared ownership, and while a module is open its handle is listed in the handle registry.
+// Each class T names its kind as T::kKind.
 class ICommonBase : public IPort, public IEventSrc {
 public:
     virtual ICommonBase* GetParent() = 0;
+    virtual ModuleKind Kind() const = 0;
 
     // The handle a consumer receives for this module.
     void* Handle() { return static_cast<void*>(this); }
@@ -48,7 +53,11 @@ public:
     // As FromHandle, when the module is of class T; null otherwise.
     template <class T>
     static std::shared_ptr<T> FromHandleAs(const void* handle) {
-        return std::dynamic_pointer_cast<T>(FromHandle(handle));
+        std::shared_ptr<ICommonBase> module = FromHandle(handle);
+        if (!module || module->Kind() != T::kKind) {
+            return nullptr;
+        }
+        return std::static_pointer_cast<T>(std::move(module));
     }
 
     // Number of module objects alive in the process, for leak checks.

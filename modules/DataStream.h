@@ -31,12 +31,14 @@ class CDevice;
 class CDataStream : public CPortModule, public std::enable_shared_from_this<CDataStream> {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::DataStream;
 
     // The stream with that identifier on the device, its frame-grabber stream opened; "DS" and a
     // number, the first two characters being skipped whatever they are.
     static std::shared_ptr<CDataStream> Create(const std::string& sID, std::shared_ptr<CDevice> spDevice);
     virtual ~CDataStream();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override;
     void Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) override;
     void Unregister(EVENT_TYPE iEventID) override;

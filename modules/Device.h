@@ -23,6 +23,7 @@ class CDataStream;
 class CDevice : public CPortModule, public std::enable_shared_from_this<CDevice> {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::Device;
 
     // A device around the component's device object, with its port filled and its remote device
     // port made. The device releases the component object when it goes.
@@ -31,6 +32,7 @@ public:
                                            int32_t iAccessFlags);
     virtual ~CDevice();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override;
     void Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) override;
     void Unregister(EVENT_TYPE iEventID) override;

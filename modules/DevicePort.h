@@ -17,10 +17,12 @@ class CDevice;
 class CDevicePort : public CPortModule {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::RemoteDevice;
 
     CDevicePort(const std::shared_ptr<CDevice>& spDevice, std::shared_ptr<CEventGenApiEvent> spEventRemote);
     virtual ~CDevicePort();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override;
     void Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) override;
     void Unregister(EVENT_TYPE iEventID) override;

@@ -24,10 +24,12 @@ class CDevice;
 class CInterface : public CPortModule, public std::enable_shared_from_this<CInterface> {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::Interface;
 
     CInterface(std::shared_ptr<CInterfaceInfo> info, std::shared_ptr<CTL> spTL, Quibbon::IInterface* pComponent);
     virtual ~CInterface();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override;
     CTL& GetTL() { return *m_sp_tl; }
 

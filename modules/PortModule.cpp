@@ -1,7 +1,6 @@
 #include "modules/PortModule.h"
 
 #include <cstring>
-#include <vector>
 
 #include "gentl/Exceptions.h"
 #include "gentl/InfoWriters.h"
@@ -46,12 +45,12 @@ CPortModule::CPortModule(const PortSpec& spec) : m_spec(spec) {}
 
 CPortModule::~CPortModule() = default;
 
+// The description is served straight from the embedded bytes, zero-padded to whole words, as
+// CopyResource would lay it out.
 void CPortModule::AddDescription() {
-    std::vector<uint8_t> bytes;
-    const int32_t size = CopyResource(g_hInst, m_spec.resource_number, m_spec.resource_name, bytes);
-    m_i_description_size = static_cast<uint32_t>(size);
-    m_map.AddRegs(m_spec.description_address, CRegisterMap::RO, static_cast<const void*>(bytes.data()),
-                  static_cast<uint64_t>(size));
+    const ResourceBytes bytes = GetResourceBytes(m_spec.resource_number);
+    m_i_description_size = static_cast<uint32_t>(bytes.padded_length);
+    m_map.AddConstBlock(m_spec.description_address, bytes.data, bytes.length, m_i_description_size);
 }
 
 uint64_t CPortModule::ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) {

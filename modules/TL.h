@@ -18,10 +18,12 @@ class CInterface;
 class CTL : public CPortModule, public std::enable_shared_from_this<CTL> {
 public:
     static const std::string m_str_file_name;
+    static constexpr ModuleKind kKind = ModuleKind::System;
 
     CTL();
     virtual ~CTL();
 
+    ModuleKind Kind() const override { return kKind; }
     ICommonBase* GetParent() override { return nullptr; }
 
     // Connects to the frame grabber and fills the port; raises when the frame grabber is missing.

@@ -43,12 +43,39 @@ CRegisterMap::RegisterEntry::RegisterEntry(ACCESS access, uint32_t value, bool s
       m_p_context(context),
       m_b_saveable(saveable) {}
 
+CRegisterMap::RegisterEntry::RegisterEntry(RegisterEntry&& other) noexcept
+    : m_e_access(other.m_e_access),
+      m_i_value(other.m_i_value.load(std::memory_order_relaxed)),
+      m_p_write_callback(other.m_p_write_callback),
+      m_p_read_callback(other.m_p_read_callback),
+      m_p_context(other.m_p_context),
+      m_b_saveable(other.m_b_saveable) {}
+
+CRegisterMap::RegisterEntry& CRegisterMap::RegisterEntry::operator=(RegisterEntry&& other) noexcept {
+    m_e_access = other.m_e_access;
+    m_i_value.store(other.m_i_value.load(std::memory_order_relaxed), std::memory_order_release);
+    m_p_write_callback = other.m_p_write_callback;
+    m_p_read_callback = other.m_p_read_callback;
+    m_p_context = other.m_p_context;
+    m_b_saveable = other.m_b_saveable;
+    return *this;
+}
+
+uint32_t CRegisterMap::ConstBlock::WordAt(uint64_t where) const {
+    const uint64_t offset = where - address;
+    uint32_t word = 0;
+    if (offset < length) {
+        std::memcpy(&word, data + offset, std::min<uint64_t>(kWordSize, length - offset));
+    }
+    return word;
+}
+
 CRegisterMap::CRegisterMap(uint64_t reservation) {
     if (reservation > kMaxReservation) {
         throw invalid_parameter_exception(MsgComposer(
             "Initial size is larger than possible: 0 < %I64u <= %I64u", reservation, kMaxReservation));
     }
-    m_vec_p_entries.reserve(reservation);
+    m_vec_entries.reserve(reservation);
 }
 
 CRegisterMap::~CRegisterMap() = default;
@@ -96,32 +123,64 @@ void CRegisterMap::CheckBlockEnd(uint64_t address, uint64_t size) {
     throw invalid_parameter_exception(MsgComposer(kAddressTooLarge, last_address, kMaxWordIndex));
 }
 
-CRegisterMap::RegisterEntry* CRegisterMap::Find(uint64_t address) const noexcept {
+CRegisterMap::RegisterEntry* CRegisterMap::Find(uint64_t address) noexcept {
     const uint64_t index = address / kWordSize;
-    if (index >= m_vec_p_entries.size()) {
+    if (index >= m_vec_entries.size()) {
         return nullptr;
     }
-    RegisterEntry* entry = m_vec_p_entries[index].get();
-    return entry != nullptr && entry->m_e_access != 0 ? entry : nullptr;
+    RegisterEntry& entry = m_vec_entries[index];
+    return entry.m_e_access != 0 ? &entry : nullptr;
 }
 
-CRegisterMap::RegisterEntry& CRegisterMap::Lookup(uint64_t address) const {
+const CRegisterMap::ConstBlock* CRegisterMap::FindBlock(uint64_t address) const noexcept {
+    for (const ConstBlock& block : m_vec_blocks) {
+        if (block.Contains(address)) {
+            return &block;
+        }
+    }
+    return nullptr;
+}
+
+void CRegisterMap::NotAvailable(uint64_t address) {
+    throw std::out_of_range(MsgComposer("Register %I64X is not available.", address));
+}
+
+CRegisterMap::RegisterEntry& CRegisterMap::LookupEntry(uint64_t address) {
     RegisterEntry* entry = Find(address);
     if (entry == nullptr) {
-        throw std::out_of_range(MsgComposer("Register %I64X is not available.", address));
+        NotAvailable(address);
     }
     return *entry;
 }
 
-CRegisterMap::RegisterEntry& CRegisterMap::LookupChecked(uint64_t address) const {
+CRegisterMap::RegisterEntry& CRegisterMap::LookupMutable(uint64_t address) {
     CheckAddress(address, 0);
-    return Lookup(address);
+    if (Find(address) == nullptr && FindBlock(address) != nullptr) {
+        Materialize(address);
+    }
+    return LookupEntry(address);
+}
+
+// Turns the constant block holding the address into ordinary read-only registers.
+void CRegisterMap::Materialize(uint64_t address) {
+    const auto it = std::find_if(m_vec_blocks.begin(), m_vec_blocks.end(),
+                                 [address](const ConstBlock& block) { return block.Contains(address); });
+    if (it == m_vec_blocks.end()) {
+        return;
+    }
+    const ConstBlock block = *it;
+    m_vec_blocks.erase(it);
+    ReserveSlots(block.address / kWordSize, block.size / kWordSize);
+    for (uint64_t offset = 0; offset < block.size; offset += kWordSize) {
+        m_vec_entries[(block.address + offset) / kWordSize] =
+            RegisterEntry(RO, block.WordAt(block.address + offset), false, nullptr, nullptr, nullptr);
+    }
 }
 
 // Only the Add operations grow the sequence, so a lookup never allocates.
 void CRegisterMap::ReserveSlots(uint64_t index, uint64_t count) {
-    if (index + count > m_vec_p_entries.size()) {
-        m_vec_p_entries.resize(index + count);
+    if (index + count > m_vec_entries.size()) {
+        m_vec_entries.resize(index + count);
     }
 }
 
@@ -160,18 +219,26 @@ void CRegisterMap::ReadMem(uint64_t address, void* buffer, uint64_t size) {
 }
 
 uint32_t CRegisterMap::ReadReg(uint64_t address) {
-    const RegisterEntry& entry = LookupChecked(address);
-    if (!IsReadable(entry.m_e_access)) {
+    CheckAddress(address, 0);
+    const RegisterEntry* entry = Find(address);
+    if (entry == nullptr) {
+        const ConstBlock* block = FindBlock(address);
+        if (block == nullptr) {
+            NotAvailable(address);
+        }
+        return block->WordAt(address);
+    }
+    if (!IsReadable(static_cast<ACCESS>(entry->m_e_access))) {
         throw access_exception(MsgComposer("Register %I64X is not readable.", address));
     }
-    const uint32_t value = entry.m_i_value.load(std::memory_order_acquire);
-    if (entry.m_p_read_callback == nullptr) {
+    const uint32_t value = entry->m_i_value.load(std::memory_order_acquire);
+    if (entry->m_p_read_callback == nullptr) {
         return value;
     }
-    RunCallback(entry.m_p_read_callback, address, value, entry.m_p_context);
+    RunCallback(entry->m_p_read_callback, address, value, entry->m_p_context);
     // The stored value, with whatever the callback changed, through the reference or through the
     // map; the register is looked up again since the callback may have replaced it.
-    return Lookup(address).m_i_value.load(std::memory_order_acquire);
+    return GetReg(address);
 }
 
 void CRegisterMap::WriteMem(uint64_t address, const void* buffer, uint64_t size) {
@@ -182,13 +249,20 @@ void CRegisterMap::WriteMem(uint64_t address, const void* buffer, uint64_t size)
 }
 
 void CRegisterMap::WriteReg(uint64_t address, uint32_t value) {
-    RegisterEntry& entry = LookupChecked(address);
-    if (!IsWritable(entry.m_e_access)) {
+    CheckAddress(address, 0);
+    RegisterEntry* entry = Find(address);
+    if (entry == nullptr) {
+        if (FindBlock(address) == nullptr) {
+            NotAvailable(address);
+        }
         throw access_denied_exception(MsgComposer("Register %I64X is not writable.", address));
     }
-    entry.m_i_value.store(value, std::memory_order_release);
-    if (entry.m_p_write_callback != nullptr) {
-        RunCallback(entry.m_p_write_callback, address, value, entry.m_p_context);
+    if (!IsWritable(static_cast<ACCESS>(entry->m_e_access))) {
+        throw access_denied_exception(MsgComposer("Register %I64X is not writable.", address));
+    }
+    entry->m_i_value.store(value, std::memory_order_release);
+    if (entry->m_p_write_callback != nullptr) {
+        RunCallback(entry->m_p_write_callback, address, value, entry->m_p_context);
     }
 }
 
@@ -198,10 +272,10 @@ void CRegisterMap::AddReg(uint64_t address, ACCESS access, uint32_t value, bool 
                           RegCallback write_callback, void* context, RegCallback read_callback) {
     CheckAddress(address, 0);
     CheckAccess(access);
+    Materialize(address);
     const uint64_t index = address / kWordSize;
     ReserveSlots(index, 1);
-    m_vec_p_entries[index] = std::make_unique<RegisterEntry>(access, value, saveable,
-                                                             write_callback, context, read_callback);
+    m_vec_entries[index] = RegisterEntry(access, value, saveable, write_callback, context, read_callback);
 }
 
 void CRegisterMap::AddReg64(uint64_t address, ACCESS access, uint64_t value, bool saveable,
@@ -209,14 +283,31 @@ void CRegisterMap::AddReg64(uint64_t address, ACCESS access, uint64_t value, boo
                             RegCallback read_callback) {
     CheckAddress(address, 0);
     CheckAccess(access);
+    Materialize(address);
+    Materialize(address + kWordSize);
     const uint64_t index = address / kWordSize;
     ReserveSlots(index, 2);
     const auto low = static_cast<uint32_t>(value);
     const auto high = static_cast<uint32_t>(value >> 32);
-    m_vec_p_entries[index] = std::make_unique<RegisterEntry>(
-        access, low_word_first ? low : high, saveable, write_callback, context, read_callback);
-    m_vec_p_entries[index + 1] = std::make_unique<RegisterEntry>(
-        access, low_word_first ? high : low, saveable, write_callback, context, read_callback);
+    m_vec_entries[index] = RegisterEntry(access, low_word_first ? low : high, saveable, write_callback, context,
+                                         read_callback);
+    m_vec_entries[index + 1] = RegisterEntry(access, low_word_first ? high : low, saveable, write_callback,
+                                             context, read_callback);
+}
+
+void CRegisterMap::AddConstBlock(uint64_t address, const uint8_t* data, uint64_t length, uint64_t size) {
+    CheckAddress(address, size);
+    if (size == 0) {
+        throw invalid_parameter_exception(kSizeInvalid);
+    }
+    CheckBlockEnd(address, size);
+    for (uint64_t offset = 0; offset < size; offset += kWordSize) {
+        Materialize(address + offset);
+        if (RegisterEntry* entry = Find(address + offset)) {
+            *entry = RegisterEntry();
+        }
+    }
+    m_vec_blocks.push_back(ConstBlock{address, size, data, data != nullptr ? std::min(length, size) : 0});
 }
 
 // Words are added from the highest address down, so the sequence grows once.
@@ -248,7 +339,11 @@ void CRegisterMap::AddRegs(uint64_t address, ACCESS access, const char* text, ui
 // ---- owner side ----------------------------------------------------------------------------
 
 CRegisterMap::ACCESS CRegisterMap::GetAccess(uint64_t address) {
-    return LookupChecked(address).m_e_access;
+    CheckAddress(address, 0);
+    if (Find(address) == nullptr && FindBlock(address) != nullptr) {
+        return RO;
+    }
+    return static_cast<ACCESS>(LookupEntry(address).m_e_access);
 }
 
 void CRegisterMap::GetMem(uint64_t address, void* buffer, uint64_t size) {
@@ -259,7 +354,15 @@ void CRegisterMap::GetMem(uint64_t address, void* buffer, uint64_t size) {
 }
 
 uint32_t CRegisterMap::GetReg(uint64_t address) {
-    return LookupChecked(address).m_i_value.load(std::memory_order_acquire);
+    CheckAddress(address, 0);
+    if (const RegisterEntry* entry = Find(address)) {
+        return entry->m_i_value.load(std::memory_order_acquire);
+    }
+    const ConstBlock* block = FindBlock(address);
+    if (block == nullptr) {
+        NotAvailable(address);
+    }
+    return block->WordAt(address);
 }
 
 // The word at the address is read before the word at address + 4, each with its own checks.
@@ -270,17 +373,21 @@ uint64_t CRegisterMap::GetReg64(uint64_t address, bool low_word_first) {
 }
 
 bool CRegisterMap::GetSaveable(uint64_t address) {
-    return LookupChecked(address).m_b_saveable;
+    CheckAddress(address, 0);
+    if (Find(address) == nullptr && FindBlock(address) != nullptr) {
+        return false;
+    }
+    return LookupEntry(address).m_b_saveable;
 }
 
 void CRegisterMap::SetAccess(uint64_t address, ACCESS access) {
     CheckAccess(access);
-    LookupChecked(address).m_e_access = access;
+    LookupMutable(address).m_e_access = access;
 }
 
 void CRegisterMap::SetCallback(uint64_t address, RegCallback write_callback, void* context,
                                RegCallback read_callback) {
-    RegisterEntry& entry = LookupChecked(address);
+    RegisterEntry& entry = LookupMutable(address);
     entry.m_p_write_callback = write_callback;
     entry.m_p_context = context;
     entry.m_p_read_callback = read_callback;
@@ -303,7 +410,7 @@ void CRegisterMap::SetMem(uint64_t address, const char* text) {
 }
 
 void CRegisterMap::SetReg(uint64_t address, uint32_t value) {
-    LookupChecked(address).m_i_value.store(value, std::memory_order_release);
+    LookupMutable(address).m_i_value.store(value, std::memory_order_release);
 }
 
 // The word at the address is written first; a failure on the second word keeps the first.
@@ -315,7 +422,7 @@ void CRegisterMap::SetReg64(uint64_t address, uint64_t value, bool low_word_firs
 }
 
 void CRegisterMap::SetSaveable(uint64_t address, bool saveable) {
-    LookupChecked(address).m_b_saveable = saveable;
+    LookupMutable(address).m_b_saveable = saveable;
 }
 
 // Writes length characters of text, the terminator and zero padding to the next word boundary,

@@ -65,6 +65,12 @@ public:
                          bool saveable = false, RegCallback write_callback = nullptr,
                          void* context = nullptr, RegCallback read_callback = nullptr);
 
+    // A read-only block of size bytes at address over constant bytes that outlive the map: the
+    // first length bytes of data, then zeros. Its words read exactly like registers added with
+    // AddRegs (read-only, no callbacks, not saveable) but cost no entry each; they become ordinary
+    // registers when one of them is changed or replaced. Meant for embedded descriptions.
+    virtual void AddConstBlock(uint64_t address, const uint8_t* data, uint64_t length, uint64_t size);
+
     // Owner side and register attributes: no rights check, no callbacks.
     virtual ACCESS GetAccess(uint64_t address);
     virtual void GetMem(uint64_t address, void* buffer, uint64_t size);
@@ -83,15 +89,29 @@ public:
 
 private:
     struct RegisterEntry {
+        RegisterEntry() = default;
         RegisterEntry(ACCESS access, uint32_t value, bool saveable, RegCallback write_callback,
                       void* context, RegCallback read_callback);
+        // Entries move only while the map grows, which never overlaps with other use.
+        RegisterEntry(RegisterEntry&& other) noexcept;
+        RegisterEntry& operator=(RegisterEntry&& other) noexcept;
 
-        ACCESS m_e_access;
-        std::atomic<uint32_t> m_i_value;
-        RegCallback m_p_write_callback;
-        RegCallback m_p_read_callback;
-        void* m_p_context;
-        bool m_b_saveable;
+        uint32_t m_e_access = 0;  // 0: no register
+        std::atomic<uint32_t> m_i_value{0};
+        RegCallback m_p_write_callback = nullptr;
+        RegCallback m_p_read_callback = nullptr;
+        void* m_p_context = nullptr;
+        bool m_b_saveable = false;
+    };
+
+    struct ConstBlock {
+        uint64_t address;
+        uint64_t size;
+        const uint8_t* data;
+        uint64_t length;
+
+        bool Contains(uint64_t where) const { return where >= address && where - address < size; }
+        uint32_t WordAt(uint64_t where) const;
     };
 
     static void CheckAddress(uint64_t address, uint64_t size);
@@ -99,15 +119,20 @@ private:
     static void CheckBlock(uint64_t address, const void* buffer, uint64_t size);
     static void CheckBlockEnd(uint64_t address, uint64_t size);
 
-    RegisterEntry* Find(uint64_t address) const noexcept;
-    RegisterEntry& Lookup(uint64_t address) const;
-    RegisterEntry& LookupChecked(uint64_t address) const;
+    RegisterEntry* Find(uint64_t address) noexcept;
+    const ConstBlock* FindBlock(uint64_t address) const noexcept;
+    [[noreturn]] static void NotAvailable(uint64_t address);
+    // The entry of an existing register, a constant block's word turned into one first.
+    RegisterEntry& LookupMutable(uint64_t address);
+    RegisterEntry& LookupEntry(uint64_t address);
+    void Materialize(uint64_t address);
     void ReserveSlots(uint64_t index, uint64_t count);
     void RunCallback(RegCallback callback, uint64_t address, uint32_t value, void* context);
     void StoreCallbackResult(uint64_t address, uint32_t original, uint32_t result) noexcept;
     void WriteText(uint64_t address, const char* text, uint64_t length);
 
-    std::vector<std::unique_ptr<RegisterEntry>> m_vec_p_entries;
+    std::vector<RegisterEntry> m_vec_entries;
+    std::vector<ConstBlock> m_vec_blocks;
 };
 
 }  // namespace GenTL

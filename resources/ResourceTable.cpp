@@ -51,6 +51,14 @@ int32_t CopyPadded(const uint8_t* data, size_t size, std::vector<uint8_t>& buffe
     return static_cast<int32_t>(padded);
 }
 
+ResourceBytes GetResourceBytes(int32_t iResource) {
+    const S_Resource_Entry* entry = FindResource(iResource);
+    if (entry == nullptr) {
+        throw invalid_parameter_exception("Unknown resource");
+    }
+    return {entry->p_data, entry->i_size, static_cast<int32_t>((entry->i_size + 3) & ~size_t{3})};
+}
+
 int32_t CopyResource(const void* /*hModule*/, int32_t iResource, const char* /*pszType*/,
                      std::vector<uint8_t>& buffer) {
     const S_Resource_Entry* entry = FindResource(iResource);

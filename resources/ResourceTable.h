@@ -52,6 +52,15 @@ inline constexpr uint64_t kDescriptionAddressRemoteDevice = 0x380;
 int32_t CopyResource(const void* hModule, int32_t iResource, const char* pszType,
                      std::vector<uint8_t>& buffer);
 
+// The embedded bytes of a description (not padded) without copying them, for ports that serve
+// their description straight from the library. Raises "Unknown resource" like CopyResource.
+struct ResourceBytes {
+    const uint8_t* data;
+    size_t length;
+    int32_t padded_length;
+};
+ResourceBytes GetResourceBytes(int32_t iResource);
+
 // Largest document length whose padded length still fits the 32-bit result.
 inline constexpr size_t kMaxDocumentSize = 0x7FFFFFFC;
 

@@ -21,15 +21,26 @@ void CHandleRegistry::Add(const std::shared_ptr<CEventObj>& event) {
     Insert(event.get(), Kind::Event, std::shared_ptr<void>(event, event.get()));
 }
 
+CHandleRegistry::Shard& CHandleRegistry::ShardOf(const void* handle) {
+    // Objects are at least 64 bytes apart; the bits above the cache line spread them.
+    return m_shards[(reinterpret_cast<uintptr_t>(handle) >> 6) % kShards];
+}
+
+const CHandleRegistry::Shard& CHandleRegistry::ShardOf(const void* handle) const {
+    return const_cast<CHandleRegistry*>(this)->ShardOf(handle);
+}
+
 void CHandleRegistry::Insert(const void* handle, Kind kind, std::weak_ptr<void> object) {
-    std::unique_lock<std::shared_mutex> lock(m_mutex);
-    m_map_live[handle] = Entry{kind, std::move(object)};
+    Shard& shard = ShardOf(handle);
+    std::unique_lock<std::shared_mutex> lock(shard.mutex);
+    shard.live[handle] = Entry{kind, std::move(object)};
 }
 
 void CHandleRegistry::Remove(const void* handle) noexcept {
     try {
-        std::unique_lock<std::shared_mutex> lock(m_mutex);
-        m_map_live.erase(handle);
+        Shard& shard = ShardOf(handle);
+        std::unique_lock<std::shared_mutex> lock(shard.mutex);
+        shard.live.erase(handle);
     } catch (...) {
         // Only the lock can fail; the entry's weak reference expires with its object anyway.
     }
@@ -39,9 +50,10 @@ std::shared_ptr<void> CHandleRegistry::Find(const void* handle, Kind kind) const
     if (handle == nullptr) {
         return nullptr;
     }
-    std::shared_lock<std::shared_mutex> lock(m_mutex);
-    const auto it = m_map_live.find(handle);
-    if (it == m_map_live.end() || it->second.kind != kind) {
+    const Shard& shard = ShardOf(handle);
+    std::shared_lock<std::shared_mutex> lock(shard.mutex);
+    const auto it = shard.live.find(handle);
+    if (it == shard.live.end() || it->second.kind != kind) {
         return nullptr;
     }
     return it->second.object.lock();

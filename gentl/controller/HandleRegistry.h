@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <shared_mutex>
 #include <unordered_map>
@@ -16,6 +18,9 @@ class CEventObj;
 // Entries hold weak references and a lookup hands out shared ownership: a call that found a live
 // object keeps it until the call returns, while closing the object only removes its entry. The
 // object goes when its last user does.
+//
+// Every consumer call looks a handle up, so the registry is split into shards by address, each
+// with a reader-writer lock: calls on different objects never wait for one another.
 class CHandleRegistry {
 public:
     static CHandleRegistry& Instance();
@@ -37,11 +42,18 @@ private:
         std::weak_ptr<void> object;
     };
 
+    struct Shard {
+        mutable std::shared_mutex mutex;
+        std::unordered_map<const void*, Entry> live;
+    };
+    static constexpr size_t kShards = 16;
+
+    Shard& ShardOf(const void* handle);
+    const Shard& ShardOf(const void* handle) const;
     void Insert(const void* handle, Kind kind, std::weak_ptr<void> object);
     std::shared_ptr<void> Find(const void* handle, Kind kind) const;
 
-    mutable std::shared_mutex m_mutex;
-    std::unordered_map<const void*, Entry> m_map_live;
+    Shard m_shards[kShards];
 };
 
 }  // namespace GenTL

@@ -32,15 +32,10 @@ constexpr RuntimeErrorRule kRuntimeErrorRules[] = {
 };
 
 template <typename Map>
-size_t CountLocked(CCriticalSection& section, const Map& map) {
-    CAutoLock lock(section);
-    return map.size();
-}
-
-template <typename Map>
-void ClearLocked(CCriticalSection& section, Map& map) {
+void ClearLocked(CCriticalSection& section, Map& map, std::atomic<size_t>& count) {
     CAutoLock lock(section);
     map.clear();
+    count = 0;
 }
 
 }  // namespace
@@ -89,15 +84,13 @@ bool CLibraryController::PublishTransportLayer(const std::shared_ptr<CTL>& syste
     return true;
 }
 
-size_t CLibraryController::GetNumberOpenInterfaces() { return CountLocked(m_cs_interfaces, m_map_interfaces); }
+size_t CLibraryController::GetNumberOpenInterfaces() { return m_i_interfaces; }
 
-size_t CLibraryController::GetNumberOpenDevices() { return CountLocked(m_cs_open_devices, m_map_open_devices); }
+size_t CLibraryController::GetNumberOpenDevices() { return m_i_open_devices; }
 
-size_t CLibraryController::GetTotalNumberOpenStreams() { return CountLocked(m_cs_data_streams, m_map_data_streams); }
+size_t CLibraryController::GetTotalNumberOpenStreams() { return m_i_data_streams; }
 
-size_t CLibraryController::GetNumberAnnouncedBuffers() {
-    return CountLocked(m_cs_announced_buffers, m_map_announced_buffers);
-}
+size_t CLibraryController::GetNumberAnnouncedBuffers() { return m_i_announced_buffers; }
 
 int CLibraryController::AddInterface(const std::string& id, void** phIface) {
     CAutoLock lock(m_cs_interfaces);
@@ -107,6 +100,7 @@ int CLibraryController::AddInterface(const std::string& id, void** phIface) {
         return GC_ERR_RESOURCE_IN_USE;
     }
     m_map_interfaces.emplace(id, *phIface);
+    m_i_interfaces = m_map_interfaces.size();
     return GC_ERR_SUCCESS;
 }
 
@@ -131,8 +125,10 @@ void CLibraryController::RemoveInterface(void* hIface) {
                     ForgetDeviceEntries(device->second.h_device);
                 }
                 m_map_open_devices.erase(hIface);
+                m_i_open_devices = m_map_open_devices.size();
             }
             m_map_interfaces.erase(it);
+            m_i_interfaces = m_map_interfaces.size();
             return;
         }
     }
@@ -142,6 +138,7 @@ void CLibraryController::AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& dev
     CAutoLock lock(m_cs_open_devices);
     const std::shared_ptr<CDevice> live = device.lock();
     m_map_open_devices.emplace(hIface, S_Open_Device{live ? live->Handle() : nullptr, device});
+    m_i_open_devices = m_map_open_devices.size();
 }
 
 bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
@@ -179,6 +176,7 @@ std::shared_ptr<CDevice> CLibraryController::RemoveOpenDevice(void* hDevice) {
         }
         ForgetDeviceEntries(hDevice);
         m_map_open_devices.erase(it);
+        m_i_open_devices = m_map_open_devices.size();
         return device;
     }
     return nullptr;
@@ -192,19 +190,23 @@ void CLibraryController::ForgetDeviceEntries(void* hDevice) {
             RemoveAllAnnouncedBuffers(it->second.h_data_stream);
         }
         m_map_data_streams.erase(hDevice);
+        m_i_data_streams = m_map_data_streams.size();
     }
     CAutoLock ports(m_cs_ports);
     m_map_ports.erase(hDevice);
+    m_i_ports = m_map_ports.size();
 }
 
 void CLibraryController::AddPort(void* hDevice, void* hPort) {
     CAutoLock lock(m_cs_ports);
     m_map_ports.emplace(hDevice, hPort);
+    m_i_ports = m_map_ports.size();
 }
 
 void CLibraryController::AddDataStream(void* hDevice, S_DataStream_Information& info) {
     CAutoLock lock(m_cs_data_streams);
     m_map_data_streams.emplace(hDevice, info);
+    m_i_data_streams = m_map_data_streams.size();
 }
 
 bool CLibraryController::FindDataStreamHandle(void* hDataStream, void** phDevice) {
@@ -225,11 +227,13 @@ void CLibraryController::RemoveDataStream(void* hDataStream) {
     for (auto it = m_map_data_streams.begin(); it != m_map_data_streams.end();) {
         it = it->second.h_data_stream == hDataStream ? m_map_data_streams.erase(it) : std::next(it);
     }
+    m_i_data_streams = m_map_data_streams.size();
 }
 
 void CLibraryController::AddAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info) {
     CAutoLock lock(m_cs_announced_buffers);
     m_map_announced_buffers.emplace(hDataStream, info);
+    m_i_announced_buffers = m_map_announced_buffers.size();
 }
 
 bool CLibraryController::FindAnnouncedBuffer(void* hDataStream, S_Announced_Buffer_Information& info) {
@@ -251,6 +255,7 @@ void CLibraryController::RemoveAnnouncedBuffer(void* hDataStream, S_Announced_Bu
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second.h_buffer == info.h_buffer && it->second.p_memory == info.p_memory) {
             m_map_announced_buffers.erase(it);
+            m_i_announced_buffers = m_map_announced_buffers.size();
             return;
         }
     }
@@ -259,6 +264,7 @@ void CLibraryController::RemoveAnnouncedBuffer(void* hDataStream, S_Announced_Bu
 void CLibraryController::RemoveAllAnnouncedBuffers(void* hDataStream) {
     CAutoLock lock(m_cs_announced_buffers);
     m_map_announced_buffers.erase(hDataStream);
+    m_i_announced_buffers = m_map_announced_buffers.size();
 }
 
 int CLibraryController::CheckReadOnlyMode(void* hPort) {
@@ -266,8 +272,8 @@ int CLibraryController::CheckReadOnlyMode(void* hPort) {
         throw invalid_handle_exception("Invalid Handle");
     }
     const std::shared_ptr<ICommonBase> module = ICommonBase::FromHandle(hPort);
-    std::shared_ptr<CDevice> device = std::dynamic_pointer_cast<CDevice>(module);
-    if (!device && std::dynamic_pointer_cast<CDevicePort>(module)) {
+    std::shared_ptr<CDevice> device = ICommonBase::FromHandleAs<CDevice>(hPort);
+    if (!device && module && module->Kind() == ModuleKind::RemoteDevice) {
         void* hDevice = nullptr;
         if (!FindPortOwner(hPort, &hDevice)) {
             return GetErrorCode(GC_ERR_INVALID_HANDLE, "GC_ERR_INVALID_HANDLE");
@@ -338,11 +344,11 @@ void CLibraryController::CloseLib() {
 }
 
 void CLibraryController::ClearRegistries() {
-    ClearLocked(m_cs_announced_buffers, m_map_announced_buffers);
-    ClearLocked(m_cs_data_streams, m_map_data_streams);
-    ClearLocked(m_cs_ports, m_map_ports);
-    ClearLocked(m_cs_open_devices, m_map_open_devices);
-    ClearLocked(m_cs_interfaces, m_map_interfaces);
+    ClearLocked(m_cs_announced_buffers, m_map_announced_buffers, m_i_announced_buffers);
+    ClearLocked(m_cs_data_streams, m_map_data_streams, m_i_data_streams);
+    ClearLocked(m_cs_ports, m_map_ports, m_i_ports);
+    ClearLocked(m_cs_open_devices, m_map_open_devices, m_i_open_devices);
+    ClearLocked(m_cs_interfaces, m_map_interfaces, m_i_interfaces);
 }
 
 }  // namespace GenTL

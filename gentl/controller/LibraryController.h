@@ -106,6 +106,14 @@ private:
     std::mutex m_mutex_system;
     std::shared_ptr<CTL> m_sp_transport_layer;
 
+    // Each registry's element count, kept beside it so that the guards and counts read it
+    // without taking the registry's lock.
+    std::atomic<size_t> m_i_interfaces{0};
+    std::atomic<size_t> m_i_open_devices{0};
+    std::atomic<size_t> m_i_ports{0};
+    std::atomic<size_t> m_i_data_streams{0};
+    std::atomic<size_t> m_i_announced_buffers{0};
+
     std::map<std::string, void*> m_map_interfaces;
     CCriticalSection m_cs_interfaces;
     // The device's handle is kept beside its weak reference, so that the entries under a device

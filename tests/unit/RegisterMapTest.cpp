@@ -306,3 +306,30 @@ TEST(RegisterMapConcurrency, OwnerUpdatesWhilePortReads) {
     EXPECT_EQ(map.ReadReg(0x0), kLast);
     EXPECT_EQ(map.GetReg64(0x4, true), (uint64_t{kLast} << 32) | kLast);
 }
+
+// A constant block reads like the same bytes added with AddRegs, and turns into ordinary
+// registers as soon as one of its words is changed or replaced.
+TEST(RegisterMapConstBlock, ReadsLikeAddedBytesAndMaterialisesOnChange) {
+    static const uint8_t kDocument[] = {'<', 'x', 'm', 'l', '/', '>'};
+    CRegisterMap block_map;
+    CRegisterMap plain_map;
+    block_map.AddConstBlock(0x100, kDocument, sizeof kDocument, 8);
+    const uint8_t padded[8] = {'<', 'x', 'm', 'l', '/', '>', 0, 0};
+    plain_map.AddRegs(0x100, CRegisterMap::RO, static_cast<const void*>(padded), 8);
+    uint8_t from_block[8] = {};
+    uint8_t from_plain[8] = {};
+    block_map.ReadMem(0x100, from_block, 8);
+    plain_map.ReadMem(0x100, from_plain, 8);
+    EXPECT_EQ(0, std::memcmp(from_block, from_plain, 8));
+    EXPECT_EQ(block_map.GetAccess(0x104), CRegisterMap::RO);
+    EXPECT_FALSE(block_map.GetSaveable(0x104));
+    EXPECT_THROW(block_map.WriteReg(0x104, 1), GenTL::access_denied_exception);
+    EXPECT_THROW(block_map.ReadReg(0x108), std::out_of_range);
+
+    block_map.SetReg(0x104, 7);
+    EXPECT_EQ(block_map.GetReg(0x104), 7u);
+    EXPECT_EQ(block_map.GetReg(0x100), plain_map.GetReg(0x100));
+    block_map.AddReg(0x100, CRegisterMap::RW, 9);
+    block_map.WriteReg(0x100, 10);
+    EXPECT_EQ(block_map.ReadReg(0x100), 10u);
+}
