@@ -57,6 +57,12 @@ void WriteSize(size_t value, INFO_DATATYPE* piType, void* pBuffer, size_t* piSiz
     SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_SIZET, &value, sizeof value);
 }
 
+template <class Queue>
+size_t SizeUnder(std::mutex& mutex, const Queue& queue) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return queue.size();
+}
+
 }  // namespace
 
 int32_t CDataStream::ParseStreamNumber(const std::string& sID) {
@@ -358,24 +364,12 @@ void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuff
             SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_i_underruns.load()));
             return;
         case STREAM_INFO_NUM_ANNOUNCED: WriteSize(GetNumAnnounced(), piType, pBuffer, piSize); return;
-        case STREAM_INFO_NUM_QUEUED: {
-            size_t count = 0;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex_input);
-                count = m_deque_input.size();
-            }
-            WriteSize(count, piType, pBuffer, piSize);
+        case STREAM_INFO_NUM_QUEUED:
+            WriteSize(SizeUnder(m_mutex_input, m_deque_input), piType, pBuffer, piSize);
             return;
-        }
-        case STREAM_INFO_NUM_AWAIT_DELIVERY: {
-            size_t count = 0;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex_output);
-                count = m_deque_output.size();
-            }
-            WriteSize(count, piType, pBuffer, piSize);
+        case STREAM_INFO_NUM_AWAIT_DELIVERY:
+            WriteSize(SizeUnder(m_mutex_output, m_deque_output), piType, pBuffer, piSize);
             return;
-        }
         case STREAM_INFO_NUM_STARTED: {
             uint64_t started = 0;
             uint64_t size = sizeof started;
