@@ -13,10 +13,13 @@ class IInterface;
 class IDevice;
 class IDataStream;
 
-// Result codes of the component.
+// Result codes of the component. Non-negative results mean an image was written.
 constexpr int32_t kOk = 0;
-constexpr int32_t kFailed = -1;
-constexpr int32_t kTimedOut = -2;  // no frame became due (or was triggered) within the time-out
+constexpr int32_t kTruncated = 1;     // an image was written, but only the first *size bytes of it
+constexpr int32_t kFailed = -1;       // bad argument, unknown number, refused value, closed stream
+constexpr int32_t kTimedOut = -2;     // no frame became due (or was triggered) within the time-out
+constexpr int32_t kStopped = -3;      // the grab was interrupted by a stop, or its stream is disarmed
+constexpr int32_t kCameraError = -4;  // the camera failed this grab; nothing was written
 
 // Interface information numbers (IInterface::GetInfo), all texts.
 constexpr int32_t kInterfaceInfoId = 0;
@@ -37,9 +40,39 @@ enum Parameter : int32_t {
     kParamRemoteEventTrigger = 11,
     kParamChunkMode = 12,
     kParamPayloadSize = 13,
+    kParamUserName = 14,  // text, read-only: the camera's user-defined name
     kParamTriggerMode = 16,
     kParamTriggerSource = 17,
     kParamSoftwareTrigger = 18,
+    // Fault injection, numeric, 0 = off. Writing one restarts its count. The counts belong to the
+    // camera: every stream object opened on it advances the same ones.
+    //   kParamFaultFailEvery:       every Nth time a frame comes due for a grab, the grab fails with
+    //                               kCameraError instead: the frame slot and the pending trigger are
+    //                               used up, no frame number is (counts failed, dropped and
+    //                               delivered frames).
+    //   kParamFaultTimeoutEvery:    every Nth grab call (Grab or Fill on an open, armed stream
+    //                               object) waits out its whole time-out and returns kTimedOut,
+    //                               using up nothing.
+    //   kParamFaultDelayMs:         every grab, once its frame is due, waits this many milliseconds
+    //                               more before it takes the frame; the wait counts against the
+    //                               time-out (a frame later than the time-out is not taken).
+    //   kParamFaultDropEvery:       every Nth frame is skipped: it uses up the frame slot, the
+    //                               trigger and a frame number, and the grab waits on for the next
+    //                               frame (in trigger mode, for another trigger) within its
+    //                               time-out; the next frame delivered to that stream object
+    //                               reports it in droppedBefore (counts dropped and delivered
+    //                               frames).
+    //   kParamFaultIncompleteEvery: every Nth frame is delivered incomplete: only the first half of
+    //                               its payload (payload / 2, a multiple of 4 since every payload
+    //                               is a multiple of 8) is written, flags has kFrameIncomplete
+    //                               (counts dropped and delivered frames; a frame that is due to be
+    //                               both dropped and incomplete is dropped).
+    // Waits of these faults end at once on a stop (kStopped) or a stream close (kFailed).
+    kParamFaultFailEvery = 101,
+    kParamFaultTimeoutEvery = 102,
+    kParamFaultDelayMs = 103,
+    kParamFaultDropEvery = 104,
+    kParamFaultIncompleteEvery = 105,
 };
 
 // Values of kParamTestPattern.
@@ -48,6 +81,10 @@ enum TestPattern : int32_t {
     kPatternStillRamp = 1,
     kPatternCheckerboard = 2,
     kPatternColourBars = 3,
+    // Replays the camera's PNG images in name order, frame N showing image N modulo their number.
+    // Accepted only by a camera that has images, while its size is theirs; while it is set the size
+    // cannot change.
+    kPatternImages = 4,
 };
 
 // The only value of kParamTriggerSource.
@@ -58,8 +95,12 @@ constexpr uint64_t kIdTextSize = 2048;
 constexpr uint64_t kInfoTextSize = 512;
 
 // Stream information numbers (IDataStream::GetInfo).
-constexpr int32_t kStreamInfoNumStarted = 6;  // uint64_t
-constexpr int32_t kStreamInfoIsGrabbing = 7;  // one byte, non-zero while started
+constexpr int32_t kStreamInfoNumStarted = 6;    // uint64_t
+constexpr int32_t kStreamInfoIsGrabbing = 7;    // one byte, non-zero while started
+constexpr int32_t kStreamInfoGrabVersion = 8;   // uint32_t, 1: slot 8 (Grab) exists as declared here
+
+// Flags of IDataStream::StartAcquisition / StopAcquisition; other bits are ignored.
+constexpr int32_t kStreamOnly = 1;  // arm or disarm this stream object only, not the camera
 
 // Status record written by IInterface::GetDeviceStatus. The producer reads the byte after the
 // first 8 bytes: non-zero means the device can be opened.
@@ -70,6 +111,9 @@ struct DeviceStatus {
 };
 static_assert(sizeof(DeviceStatus) == 16, "status record layout");
 
+// Bits of FrameInfo::flags.
+constexpr uint32_t kFrameIncomplete = 1;  // the camera sent only part of the payload
+
 // Description of one delivered frame (IDataStream::Grab), taken together with the image.
 struct FrameInfo {
     uint32_t width;
@@ -77,8 +121,17 @@ struct FrameInfo {
     uint32_t pixelFormat;
     uint32_t payloadSize;
     uint32_t chunkMode;
+    // Number of the frame on its stream object: 0 for the first frame after the object was
+    // opened, counting delivered and dropped frames. The image is rendered from it, so a frame
+    // counter that starts at 0 with the stream object and adds 1 + droppedBefore per frame stays
+    // equal to it.
     uint32_t frameNumber;
+    uint32_t filledSize;     // bytes actually written into the buffer
+    uint32_t flags;          // kFrameIncomplete
+    uint32_t droppedBefore;  // frames dropped since the previous frame delivered to this stream object
+    uint32_t reserved;       // 0
 };
+static_assert(sizeof(FrameInfo) == 40, "frame record layout");
 
 class ISystem {
 public:
@@ -117,17 +170,27 @@ public:
 class IDataStream {
 public:
     virtual ~IDataStream() = default;                                                 // slots 0, 1
+    // flags 0: starts the camera's acquisition (count is ignored); kFailed when already started.
+    // kStreamOnly: re-arms this stream object only; the camera's state is not touched.
     virtual int32_t StartAcquisition(int32_t flags, int64_t count) = 0;               // slot 2
+    // flags 0: stops the camera's acquisition (kFailed when not started) and, in either case, ends
+    // every grab then waiting on the camera with kStopped; later grabs wait as usual.
+    // kStreamOnly: disarms this stream object only: its waiting grabs end with kStopped and every
+    // later Grab or Fill on it returns kStopped at once, until it is re-armed. A stream object
+    // starts armed. The camera's state is not touched. mode is ignored.
     virtual int32_t StopAcquisition(int32_t flags, int32_t mode) = 0;                 // slot 3
     // Waits for the next frame (frame-rate limit, software trigger) and writes one payload of
-    // the camera's current size; kTimedOut when none came within the time-out.
+    // the camera's current size (half of it for an incomplete frame); the result codes of Grab.
     virtual int32_t Fill(void* buffer, uint32_t timeoutMs) = 0;                       // slot 4
     virtual int32_t Reserved5() = 0;                                                  // slot 5
     virtual int32_t GetInfo(int32_t info, void* buffer, uint64_t* size) = 0;          // slot 6
     virtual int32_t Release() = 0;                                                    // slot 7
-    // Like Fill, but never writes more than *size bytes: a payload larger than *size is refused
-    // without using up a frame or a trigger. On success *size is the payload size and info
-    // (optional) describes the frame just written.
+    // Like Fill, but never writes more than *size bytes (image, chunk and incomplete frames alike).
+    // A payload larger than *size still uses up the frame and the trigger: as much of it as the
+    // frame carries is written up to *size bytes and the result is kTruncated (also when an
+    // incomplete frame's half would have fitted). With a non-negative result *size is the full
+    // payload size and info (optional) describes the frame, filledSize being the bytes written.
+    // kTimedOut, kStopped, kCameraError and kFailed write nothing and change neither.
     virtual int32_t Grab(void* buffer, uint64_t* size, uint32_t timeoutMs, FrameInfo* info) = 0;  // slot 8
 };
 

@@ -6,9 +6,6 @@ namespace Quibbon::Sim {
 
 namespace {
 
-constexpr const char* kVendor = "Brondix";
-constexpr const char* kPrefix = "QB";
-
 struct CameraKind {
     const char* model;
     uint32_t pixelFormat;
@@ -24,18 +21,21 @@ constexpr CameraKind kKinds[2][2] = {
 std::shared_ptr<const Board> MakeBoard(int board) {
     auto made = std::make_shared<Board>();
     made->id = "Board" + std::to_string(board);
-    made->prefix = kPrefix;
-    made->displayName = "Quibbon frame grabber " + std::to_string(board);
+    made->prefix = kBoardPrefix;
+    made->displayName = DefaultDisplayName(static_cast<size_t>(board));
     for (int slot = 0; slot < 2; ++slot) {
         const std::string number = std::to_string(board) + std::to_string(slot);
         const CameraKind& kind = kKinds[board][slot];
-        made->cameras.push_back(std::make_shared<Camera>(
-            CameraIdentity{"Cam" + number, kVendor, kind.model, "BX7Q00" + number, kind.pixelFormat}));
+        CameraConfig config;
+        config.identity = {"Cam" + number, kDefaultVendor, kind.model, "BX7Q00" + number, kDefaultUserName, kind.pixelFormat};
+        made->cameras.push_back(std::make_shared<Camera>(config));
     }
     return made;
 }
 
 }  // namespace
+
+std::string DefaultDisplayName(size_t board) { return "Quibbon frame grabber " + std::to_string(board); }
 
 std::shared_ptr<const Rig> MakeDefaultRig() {
     auto rig = std::make_shared<Rig>();

@@ -66,14 +66,19 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     return names;
 }
 
+using Library = std::unique_ptr<void, int (*)(void*)>;
+
+Library OpenSimulator() {
+    return Library(dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+}
+
 TEST(SlotLayoutTest, GetSystemIsTheOnlyExport) {
     ASSERT_FALSE(quarvo_test::BuiltSimulatorPath().empty());
     EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()), (std::set<std::string>{"GetSystem"}));
 }
 
 TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
-    const std::unique_ptr<void, int (*)(void*)> library(
-        dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+    const Library library = OpenSimulator();
     ASSERT_NE(library, nullptr) << dlerror();
     const auto getSystem = reinterpret_cast<void (*)(void**)>(dlsym(library.get(), "GetSystem"));
     ASSERT_NE(getSystem, nullptr);
@@ -124,6 +129,10 @@ TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
     size = 1;
     EXPECT_EQ((CallSlot<int32_t, int32_t, void*, uint64_t*>(stream, 6, 7, &grabbing, &size)), 0);
     EXPECT_EQ(grabbing, 1);
+    uint32_t grabVersion = 0;
+    size = 4;
+    EXPECT_EQ((CallSlot<int32_t, int32_t, void*, uint64_t*>(stream, 6, 8, &grabVersion, &size)), 0);
+    EXPECT_EQ(grabVersion, 1u);
     std::vector<uint8_t> buffer(320 * 480 * 3 / 2);
     EXPECT_GE((CallSlot<int32_t, void*, uint32_t>(stream, 4, buffer.data(), 500)), 0);
     EXPECT_LT(CallSlot<int32_t>(stream, 5), 0);
