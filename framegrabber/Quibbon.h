@@ -196,5 +196,12 @@ public:
 
 }  // namespace Quibbon
 
-// The component's only exported function: stores its system object, or null.
+// The component's entry function: stores its system object, or null. The first call while no
+// object of the component is alive builds the rig, from the file named by the environment
+// variable QUARVO_RIG when it is set.
 extern "C" __attribute__((visibility("default"))) void GetSystem(Quibbon::ISystem** system);
+// Optional (look it up before calling it): why the last GetSystem stored null, for example
+// "rig.toml:7: unknown key 'widht'". A null text only reports the size needed (with the
+// terminator); kFailed when the last GetSystem stored a system, size is null or *size is too
+// small.
+extern "C" __attribute__((visibility("default"))) int32_t QuibbonGetLastError(char* text, uint64_t* size);

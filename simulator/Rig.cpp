@@ -1,10 +1,15 @@
 #include "simulator/Rig.h"
 
+#include <cstdlib>
 #include <mutex>
+
+#include "simulator/RigFile.h"
 
 namespace Quibbon::Sim {
 
 namespace {
+
+constexpr const char* kRigVariable = "QUARVO_RIG";
 
 struct CameraKind {
     const char* model;
@@ -33,6 +38,11 @@ std::shared_ptr<const Board> MakeBoard(int board) {
     return made;
 }
 
+std::shared_ptr<const Rig> MakeRig() {
+    const char* file = std::getenv(kRigVariable);
+    return file != nullptr && *file != '\0' ? LoadRigFile(file) : MakeDefaultRig();
+}
+
 }  // namespace
 
 std::string DefaultDisplayName(size_t board) { return "Quibbon frame grabber " + std::to_string(board); }
@@ -51,7 +61,7 @@ std::shared_ptr<const Rig> SharedRig() {
     std::lock_guard<std::mutex> lock(mutex);
     std::shared_ptr<const Rig> rig = shared.lock();
     if (!rig) {
-        rig = MakeDefaultRig();
+        rig = MakeRig();
         shared = rig;
     }
     return rig;

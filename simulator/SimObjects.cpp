@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -301,12 +302,38 @@ ISystem* CreateSystem(std::shared_ptr<const Rig> rig) noexcept {
     return new (std::nothrow) SimSystem(std::move(rig));
 }
 
+namespace {
+
+std::mutex g_errorMutex;
+std::string g_error;
+
+void RecordSharedSystemError(const char* text) noexcept {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    try {
+        g_error = text;
+    } catch (...) {
+        g_error.clear();  // no room for the text: at least do not report a stale one
+    }
+}
+
+}  // namespace
+
 ISystem* CreateSharedSystem() noexcept {
     try {
-        return CreateSystem(SharedRig());
+        ISystem* system = CreateSystem(SharedRig());
+        RecordSharedSystemError(system != nullptr ? "" : "out of memory");
+        return system;
+    } catch (const std::exception& problem) {
+        RecordSharedSystemError(problem.what());
     } catch (...) {
-        return nullptr;
+        RecordSharedSystemError("the rig cannot be made");
     }
+    return nullptr;
+}
+
+std::string SharedSystemError() {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    return g_error;
 }
 
 }  // namespace Quibbon::Sim

@@ -1,10 +1,12 @@
-// Replayed images: PNG decoding into 16-bit samples and conversion into a camera's pixel format.
+// Replayed images: PNG decoding into 16-bit samples, conversion into the camera's pixel format,
+// and frames that show the converted images in file name order.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "simulator/ImageReplay.h"
+#include "simulator/RigFile.h"
+#include "tests/simulator/SimHandles.h"
 #include "tests/simulator/TempFiles.h"
 
 namespace {
@@ -59,6 +61,63 @@ TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {
     EXPECT_EQ(Sim::ConvertImage(grey, kRGB8), (std::vector<uint8_t>{0, 0, 0, 0x12, 0x12, 0x12, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80}));
     // Mono12: the top 12 bits, little-endian in two bytes.
     EXPECT_EQ(Sim::ConvertImage(grey, kMono12), (std::vector<uint8_t>{0x00, 0x00, 0x23, 0x01, 0xFF, 0x0F, 0x00, 0x08}));
+}
+
+class ReplayRig : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Written out of name order: replay must follow the names, not the order of writing.
+        for (const char* name : {"c.png", "a.png", "b.png"}) {
+            std::vector<uint8_t> rgb(8 * 8 * 3);
+            for (size_t i = 0; i < rgb.size(); ++i) {
+                rgb[i] = static_cast<uint8_t>(i * 7 + static_cast<size_t>(name[0]) * 41);
+            }
+            sim_test::WritePng(folder, "shots/" + std::string(name), 8, 8, PNG_FORMAT_RGB, rgb.data());
+        }
+        std::string text = "[[board]]\n";
+        for (const char* format : {"Mono8", "BayerRG8", "RGB8"}) {
+            text += "[[board.camera]]\nimages = \"shots\"\npixel_format = \"" + std::string(format) + "\"\n";
+        }
+        rig = Sim::LoadRigFile(folder.WriteText("rig.toml", text));
+    }
+    std::vector<uint8_t> Converted(const char* name, uint32_t pixelFormat) const {
+        return Sim::ConvertImage(Sim::ReadPng((folder.Path() / "shots" / name).string(), 4096), pixelFormat);
+    }
+
+    sim_test::TempFolder folder;
+    std::shared_ptr<const Sim::Rig> rig;
+};
+
+TEST_F(ReplayRig, FramesShowTheConvertedImagesInNameOrder) {
+    const std::pair<const char*, uint32_t> cameras[] = {{"Cam00", kMono8}, {"Cam01", kBayerRG8}, {"Cam02", kRGB8}};
+    const char* order[] = {"a.png", "b.png", "c.png"};
+    for (const auto& [id, pixelFormat] : cameras) {
+        sim_test::OpenCamera camera(rig, "Board0", id);
+        EXPECT_EQ(camera.Get(kParamTestPattern), kPatternImages);
+        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
+        auto stream = camera.Stream();
+        for (uint32_t frame = 0; frame < 4; ++frame) {
+            std::vector<uint8_t> buffer(8 * 8 * 3);
+            uint64_t size = buffer.size();
+            FrameInfo info{};
+            ASSERT_EQ(stream->Grab(buffer.data(), &size, 0, &info), kOk);
+            EXPECT_EQ(info.pixelFormat, pixelFormat);
+            EXPECT_EQ(info.width, 8u);
+            buffer.resize(size);
+            EXPECT_EQ(buffer, Converted(order[frame % 3], pixelFormat)) << id << " frame " << frame;
+        }
+    }
+}
+
+TEST_F(ReplayRig, ImagesFixTheSizeWhileTheyAreShown) {
+    sim_test::OpenCamera camera(rig, "Board0", "Cam00");
+    EXPECT_EQ(camera.Get(kParamWidth), 8);
+    EXPECT_LT(camera.Set(kParamWidth, 16), 0);
+    ASSERT_EQ(camera.Set(kParamTestPattern, kPatternCheckerboard), kOk);
+    ASSERT_EQ(camera.Set(kParamWidth, 16), kOk);
+    EXPECT_LT(camera.Set(kParamTestPattern, kPatternImages), 0);
+    ASSERT_EQ(camera.Set(kParamWidth, 8), kOk);
+    EXPECT_EQ(camera.Set(kParamTestPattern, kPatternImages), kOk);
 }
 
 }  // namespace

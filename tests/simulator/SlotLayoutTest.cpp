@@ -4,6 +4,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -72,9 +73,42 @@ Library OpenSimulator() {
     return Library(dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
 }
 
-TEST(SlotLayoutTest, GetSystemIsTheOnlyExport) {
+TEST(SlotLayoutTest, OnlyTheEntryFunctionsAreExported) {
     ASSERT_FALSE(quarvo_test::BuiltSimulatorPath().empty());
-    EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()), (std::set<std::string>{"GetSystem"}));
+    EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()),
+              (std::set<std::string>{"GetSystem", "QuibbonGetLastError"}));
+}
+
+TEST(SlotLayoutTest, GetSystemTellsWhyItStoredNull) {
+    const Library library = OpenSimulator();
+    ASSERT_NE(library, nullptr) << dlerror();
+    const auto getSystem = reinterpret_cast<void (*)(void**)>(dlsym(library.get(), "GetSystem"));
+    const auto lastError = reinterpret_cast<int32_t (*)(char*, uint64_t*)>(dlsym(library.get(), "QuibbonGetLastError"));
+    ASSERT_NE(getSystem, nullptr);
+    ASSERT_NE(lastError, nullptr);
+
+    ASSERT_EQ(setenv("QUARVO_RIG", "/nonexistent/rig.toml", 1), 0);
+    void* system = &system;
+    getSystem(&system);
+    EXPECT_EQ(system, nullptr);
+    const std::string expected = "/nonexistent/rig.toml: cannot be read (No such file or directory)";
+    uint64_t size = 0;
+    ASSERT_EQ(lastError(nullptr, &size), 0);
+    EXPECT_EQ(size, expected.size() + 1);
+    std::vector<char> text(size, 'x');
+    size -= 1;
+    EXPECT_LT(lastError(text.data(), &size), 0);
+    EXPECT_EQ(text[0], 'x');
+    size = text.size();
+    ASSERT_EQ(lastError(text.data(), &size), 0);
+    EXPECT_EQ(std::string(text.data()), expected);
+    EXPECT_LT(lastError(text.data(), nullptr), 0);
+
+    ASSERT_EQ(unsetenv("QUARVO_RIG"), 0);
+    getSystem(&system);
+    ASSERT_NE(system, nullptr);
+    EXPECT_LT(lastError(nullptr, &size), 0) << "a system was stored";
+    EXPECT_EQ(CallSlot<int32_t>(system, 7), 0);
 }
 
 TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
