@@ -183,6 +183,18 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
     EXPECT_EQ(LoadError(dir), dir + ": is a folder, not a rig file");
 }
 
+TEST(RigFileTest, ExampleRigsLoad) {
+    const std::pair<const char*, size_t> examples[] = {{"inspection-cell/rig.toml", 4}, {"fault-injection.toml", 4}};
+    for (const auto& [file, expected] : examples) {
+        const auto rig = Sim::LoadRigFile(std::string(QUARVO_EXAMPLES_DIR) + "/" + file);
+        size_t cameras = 0;
+        for (const auto& board : rig->boards) {
+            cameras += board->cameras.size();
+        }
+        EXPECT_EQ(cameras, expected) << file;
+    }
+}
+
 TEST(RigFileTest, SharedSystemReadsTheFileNamedInTheEnvironmentOnlyWhenTheRigIsMade) {
     sim_test::TempFolder folder;
     const std::string good = folder.WriteText("good.toml", "[[board]]\nid = \"Only\"\n");
