@@ -148,7 +148,8 @@ private:
         }
         const std::optional<std::string> text = node->value_exact<std::string>();
         if (!text || text->empty() || text->size() > kMaxText) {
-            Fail(node->source(), "'" + std::string(key) + "' must be a text of 1 to " + std::to_string(kMaxText) + " characters");
+            Fail(node->source(),
+                 "'" + std::string(key) + "' must be a text of 1 to " + std::to_string(kMaxText) + " characters");
         }
         return *text;
     }
@@ -175,8 +176,9 @@ private:
         }
         const std::optional<int64_t> size = node->value_exact<int64_t>();
         if (!size || !Camera::IsValidSize(*size)) {
-            Fail(node->source(), "'" + std::string(key) + "' must be a multiple of " + std::to_string(Camera::kSizeStep) +
-                                     " from " + std::to_string(Camera::kMinSize) + " to " + std::to_string(Camera::kMaxSize));
+            Fail(node->source(), "'" + std::string(key) + "' must be a multiple of " +
+                                     std::to_string(Camera::kSizeStep) + " from " + std::to_string(Camera::kMinSize) +
+                                     " to " + std::to_string(Camera::kMaxSize));
         }
         return static_cast<uint32_t>(*size);
     }
@@ -192,20 +194,21 @@ private:
         for (size_t slot = 0; slot < cameras.size(); ++slot) {
             const toml::table& camera = *cameras[slot].as_table();
             if (slot == kMaxCameras) {
-                Fail(camera.source(), "more than " + std::to_string(kMaxCameras) + " cameras on board '" + board->id + "'");
+                Fail(camera.source(),
+                     "more than " + std::to_string(kMaxCameras) + " cameras on board '" + board->id + "'");
             }
             board->cameras.push_back(std::make_shared<Camera>(ReadCamera(camera, index, slot)));
             if (!ids.insert(board->cameras.back()->Identity().id).second) {
-                Fail(camera.source(), "camera id '" + board->cameras.back()->Identity().id + "' is used twice on board '" +
-                                          board->id + "'");
+                Fail(camera.source(), "camera id '" + board->cameras.back()->Identity().id +
+                                          "' is used twice on board '" + board->id + "'");
             }
         }
         return board;
     }
 
     CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) const {
-        CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format", "frame_rate",
-                          "pattern", "images", "faults"});
+        CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
+                          "frame_rate", "pattern", "images", "faults"});
         CameraConfig config;
         config.images = Images(table);
         ReadSize(table, config);
@@ -291,7 +294,8 @@ private:
         }
         CheckKeys(*table, {"fail_every", "timeout_every", "delay_ms", "drop_every", "incomplete_every"});
         auto value = [&](const char* key) { return static_cast<uint32_t>(Number(*table, key, 0, 0, kMaxFaultValue)); };
-        return {value("fail_every"), value("timeout_every"), value("delay_ms"), value("drop_every"), value("incomplete_every")};
+        return {value("fail_every"), value("timeout_every"), value("delay_ms"), value("drop_every"),
+                value("incomplete_every")};
     }
 
     const std::string m_path;

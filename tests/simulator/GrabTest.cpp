@@ -75,7 +75,8 @@ TEST_F(GrabTest, SmallBufferGetsThePayloadsStartAndUsesUpFrameAndTrigger) {
         EXPECT_EQ(info.frameNumber, frame);
         const std::vector<uint8_t> expected = Sim::ExpectedPayload(imageSpec, frame, true);
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + static_cast<long>(capacity), expected.begin()));
-        EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<long>(capacity), buffer.end(), [](uint8_t b) { return b == kGuard; }));
+        EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<long>(capacity), buffer.end(),
+                                [](uint8_t b) { return b == kGuard; }));
         EXPECT_EQ(GrabNumber(*stream, 0), kTimedOut) << "the trigger was used up";
         ++frame;
     }

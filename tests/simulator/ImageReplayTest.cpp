@@ -48,8 +48,9 @@ TEST(ImageReplayTest, PngFilesOfEveryKindDecodeToGreyOrColourSamples) {
 
 TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {
     // Red, green, blue, white in the first row, black, grey, then two dark colours in the second.
-    const Sim::SourceImage colour{4, 2, 3, {0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,
-                                            0, 0, 0, 0x8080, 0x8080, 0x8080, 0x1234, 0x5678, 0x9ABC, 0x0F00, 0x0100, 0x00FF}};
+    const Sim::SourceImage colour{4, 2, 3, {0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,  //
+                                            0, 0, 0, 0x8080, 0x8080, 0x8080, 0x1234, 0x5678, 0x9ABC,  //
+                                            0x0F00, 0x0100, 0x00FF}};
     EXPECT_EQ(Sim::ConvertImage(colour, kMono8), (std::vector<uint8_t>{76, 150, 29, 255, 0, 0x80, 0x49, 0x05}));
     EXPECT_EQ(Sim::ConvertImage(colour, kRGB8),
               (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255,
@@ -58,7 +59,8 @@ TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {
     EXPECT_EQ(Sim::ConvertImage(colour, kBayerRG8), (std::vector<uint8_t>{255, 255, 0, 255, 0, 0x80, 0x56, 0x00}));
 
     const Sim::SourceImage grey{4, 1, 1, {0x0000, 0x1234, 0xFFFF, 0x8001}};
-    EXPECT_EQ(Sim::ConvertImage(grey, kRGB8), (std::vector<uint8_t>{0, 0, 0, 0x12, 0x12, 0x12, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80}));
+    EXPECT_EQ(Sim::ConvertImage(grey, kRGB8),
+              (std::vector<uint8_t>{0, 0, 0, 0x12, 0x12, 0x12, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80}));
     // Mono12: the top 12 bits, little-endian in two bytes.
     EXPECT_EQ(Sim::ConvertImage(grey, kMono12), (std::vector<uint8_t>{0x00, 0x00, 0x23, 0x01, 0xFF, 0x0F, 0x00, 0x08}));
 }
