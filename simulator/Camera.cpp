@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <utility>
+
+#include "simulator/ImageReplay.h"
 
 namespace Quibbon::Sim {
 
@@ -36,32 +37,49 @@ private:
     std::condition_variable& m_changed;
 };
 
-}  // namespace
-
-Camera::Camera(CameraIdentity identity) : m_identity(std::move(identity)) {
-    if (FindPixelFormat(m_identity.pixelFormat) == nullptr) {
+// The configuration, once it is known to be one the camera can run.
+const CameraConfig& Checked(const CameraConfig& config) {
+    if (FindPixelFormat(config.identity.pixelFormat) == nullptr) {
         throw std::invalid_argument("unknown pixel format");
     }
+    if (!Camera::IsValidSize(config.width) || !Camera::IsValidSize(config.height)) {
+        throw std::invalid_argument("size out of range");
+    }
+    if (config.pattern == kPatternImages) {
+        if (!config.images || config.images->width != config.width || config.images->height != config.height) {
+            throw std::invalid_argument("no images of the camera's size to replay");
+        }
+    } else if (!IsValidPattern(config.pattern)) {
+        throw std::invalid_argument("unknown pattern");
+    }
+    return config;
 }
+
+}  // namespace
+
+bool Camera::IsValidSize(int64_t value) { return value >= kMinSize && value <= kMaxSize && value % kSizeStep == 0; }
+
+Camera::Camera(const CameraConfig& config)
+    : m_identity(Checked(config).identity),
+      m_images(config.images),
+      m_settings{config.width, config.height, config.frameRate, config.pattern},
+      m_faults(config.faults) {}
 
 int32_t Camera::SetParameter(int32_t param, int32_t value) {
     std::lock_guard<std::mutex> lock(m_mutex);
     bool accepted = true;
     switch (param) {
         case kParamWidth:
-            accepted = SetSize(m_settings.width, value);
+            accepted = SetSize(m_settings.width, value, m_images ? m_images->width : 0);
             break;
         case kParamHeight:
-            accepted = SetSize(m_settings.height, value);
+            accepted = SetSize(m_settings.height, value, m_images ? m_images->height : 0);
             break;
         case kParamFrameRate:
             m_settings.frameRate = static_cast<uint32_t>(value);
             break;
         case kParamTestPattern:
-            accepted = IsValidPattern(static_cast<uint32_t>(value));
-            if (accepted) {
-                m_settings.pattern = static_cast<uint32_t>(value);
-            }
+            accepted = SetPattern(value);
             break;
         case kParamEventNotification:
             m_settings.eventNotification = value;
@@ -86,7 +104,7 @@ int32_t Camera::SetParameter(int32_t param, int32_t value) {
             accepted = SoftwareTrigger(value) == kOk;
             break;
         default:
-            accepted = false;
+            accepted = m_faults.Set(param, value);
             break;
     }
     if (accepted) {
@@ -95,11 +113,25 @@ int32_t Camera::SetParameter(int32_t param, int32_t value) {
     return accepted ? kOk : kFailed;
 }
 
-bool Camera::SetSize(uint32_t& target, int32_t value) {
-    if (value < static_cast<int32_t>(kMinSize) || value > static_cast<int32_t>(kMaxSize) || value % kSizeStep != 0) {
+bool Camera::SetSize(uint32_t& target, int32_t value, uint32_t imagesValue) {
+    // Replayed images fix the size while they are shown.
+    if (!IsValidSize(value) || (m_settings.pattern == kPatternImages && static_cast<uint32_t>(value) != imagesValue)) {
         return false;
     }
     target = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool Camera::SetPattern(int32_t value) {
+    const auto pattern = static_cast<uint32_t>(value);
+    if (pattern == kPatternImages) {
+        if (!m_images || m_images->width != m_settings.width || m_images->height != m_settings.height) {
+            return false;
+        }
+    } else if (!IsValidPattern(pattern)) {
+        return false;
+    }
+    m_settings.pattern = pattern;
     return true;
 }
 
@@ -141,7 +173,7 @@ std::optional<int32_t> Camera::GetNumber(int32_t param) const {
         case kParamSoftwareTrigger:
             return 0;
         default:
-            return std::nullopt;
+            return m_faults.Get(param);
     }
 }
 
@@ -153,6 +185,8 @@ std::optional<std::string> Camera::GetText(int32_t param) const {
             return m_identity.model;
         case kParamSerialNumber:
             return m_identity.serialNumber;
+        case kParamUserName:
+            return m_identity.userName;
         default:
             return std::nullopt;
     }
@@ -170,6 +204,8 @@ int32_t Camera::StartAcquisition() {
 
 int32_t Camera::StopAcquisition() {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_stops;
+    m_changed.notify_all();
     if (!m_grabbing) {
         return kFailed;
     }
@@ -187,9 +223,19 @@ uint64_t Camera::NumStarted() const {
     return m_numStarted;
 }
 
+void Camera::ArmSession(GrabSession& session, bool armed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    session.armed = armed;
+    m_changed.notify_all();
+}
+
 uint32_t Camera::PayloadSizeLocked() const {
     const PixelFormatInfo& format = *FindPixelFormat(m_identity.pixelFormat);
     return static_cast<uint32_t>(PayloadSize(format, m_settings.width, m_settings.height));
+}
+
+ImageSpec Camera::ImageSpecLocked() const {
+    return {m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
 }
 
 Camera::Clock::duration Camera::FrameInterval() const {
@@ -203,10 +249,9 @@ Camera::Clock::time_point Camera::NextDue(Clock::time_point now) const {
     return m_lastFrame ? *m_lastFrame + FrameInterval() : now;
 }
 
-bool Camera::FrameReady(Clock::time_point now) const {
-    const bool triggered = !m_settings.triggerMode || m_pendingTriggers > 0;
-    return triggered && now >= NextDue(now);
-}
+bool Camera::Triggered() const { return !m_settings.triggerMode || m_pendingTriggers > 0; }
+
+bool Camera::FrameReady(Clock::time_point now) const { return Triggered() && now >= NextDue(now); }
 
 int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info) {
     if (buffer == nullptr) {
@@ -216,49 +261,124 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     if (session.closed) {
         return kFailed;
     }
+    if (!session.armed) {
+        return kStopped;
+    }
     RunningGrab running(lock, session, m_changed);
-    const int32_t waited = WaitForFrame(lock, session, Clock::now() + std::chrono::milliseconds(timeoutMs));
-    if (waited != kOk) {
-        return waited;
+    const GrabWait wait{session, m_stops, Clock::now() + std::chrono::milliseconds(timeoutMs)};
+    if (m_faults.CountGrabCall()) {
+        return WaitUntil(lock, wait, Clock::time_point::max());
     }
-    if (PayloadSizeLocked() > capacity) {
-        return kFailed;
+    TakenFrame taken{};
+    const int32_t result = TakeFrame(lock, wait, session, taken);
+    if (result != kOk) {
+        return result;
     }
-    const TakenFrame taken = TakeFrame();
     lock.unlock();
 
+    const uint64_t payload = taken.info.payloadSize;
+    const uint64_t written = std::min(taken.incomplete ? payload / 2 : payload, capacity);
     auto* bytes = static_cast<uint8_t*>(buffer);
-    Generator(taken.imageSpec)->Render(taken.info.frameNumber, bytes);
+    Source(taken.imageSpec)->RenderPrefix(taken.info.frameNumber, bytes, written);
     if (taken.info.chunkMode != 0) {
-        WriteFrameChunk(bytes, taken.info.frameNumber);
+        WriteFrameChunk(bytes, taken.info.frameNumber, written);
     }
     if (info != nullptr) {
         *info = taken.info;
+        info->filledSize = static_cast<uint32_t>(written);
+    }
+    return payload > capacity ? kTruncated : kOk;
+}
+
+int32_t Camera::Interruption(const GrabWait& wait) const {
+    if (wait.session.closed) {
+        return kFailed;
+    }
+    if (!wait.session.armed || m_stops != wait.stops) {
+        return kStopped;
     }
     return kOk;
 }
 
-int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabSession& session,
-                             Clock::time_point deadline) {
+void Camera::Sleep(std::unique_lock<std::mutex>& lock, Clock::time_point until) {
+    ++m_waitingGrabs;
+    m_changed.wait_until(lock, until);
+    --m_waitingGrabs;
+}
+
+int32_t Camera::WaitUntil(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point until) {
+    const Clock::time_point end = std::min(until, wait.deadline);
     for (;;) {
-        if (session.closed) {
-            return kFailed;
+        if (const int32_t interrupted = Interruption(wait); interrupted != kOk) {
+            return interrupted;
+        }
+        if (Clock::now() >= end) {
+            return until <= wait.deadline ? kOk : kTimedOut;
+        }
+        Sleep(lock, end);
+    }
+}
+
+int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait) {
+    for (;;) {
+        if (const int32_t interrupted = Interruption(wait); interrupted != kOk) {
+            return interrupted;
         }
         const Clock::time_point now = Clock::now();
         if (FrameReady(now)) {
             return kOk;
         }
-        if (now >= deadline) {
+        if (now >= wait.deadline) {
             return kTimedOut;
         }
-        const bool triggered = !m_settings.triggerMode || m_pendingTriggers > 0;
-        ++m_waitingGrabs;
-        m_changed.wait_until(lock, triggered ? std::min(deadline, NextDue(now)) : deadline);
-        --m_waitingGrabs;
+        Sleep(lock, Triggered() ? std::min(wait.deadline, NextDue(now)) : wait.deadline);
     }
 }
 
-Camera::TakenFrame Camera::TakeFrame() {
+int32_t Camera::WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait) {
+    const int32_t due = WaitForFrame(lock, wait);
+    const uint32_t delayMs = m_faults.DelayMs();
+    if (due != kOk || delayMs == 0) {
+        return due;
+    }
+    const int32_t delayed = WaitUntil(lock, wait, Clock::now() + std::chrono::milliseconds(delayMs));
+    // Another session may have taken the frame meanwhile.
+    return delayed == kOk ? WaitForFrame(lock, wait) : delayed;
+}
+
+int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session,
+                          TakenFrame& taken) {
+    for (;;) {
+        if (const int32_t due = WaitForDelayedFrame(lock, wait); due != kOk) {
+            return due;
+        }
+        UseFrameSlot();
+        if (m_faults.CountDueFrame()) {
+            return kCameraError;
+        }
+        const FrameFate fate = m_faults.CountFrame();
+        const uint32_t number = session.nextFrame++;
+        if (fate.dropped) {
+            ++session.dropped;
+            continue;
+        }
+        taken.imageSpec = ImageSpecLocked();
+        taken.incomplete = fate.incomplete;
+        taken.info = FrameInfo{};
+        taken.info.width = taken.imageSpec.width;
+        taken.info.height = taken.imageSpec.height;
+        taken.info.pixelFormat = taken.imageSpec.pixelFormat;
+        taken.info.payloadSize = PayloadSizeLocked();
+        taken.info.chunkMode = m_settings.chunkMode != 0 ? 1 : 0;
+        taken.info.frameNumber = number;
+        taken.info.flags = fate.incomplete ? kFrameIncomplete : 0;
+        taken.info.droppedBefore = session.dropped;
+        session.dropped = 0;
+        return kOk;
+    }
+}
+
+void Camera::UseFrameSlot() {
     if (m_settings.triggerMode) {
         --m_pendingTriggers;
     }
@@ -266,10 +386,6 @@ Camera::TakenFrame Camera::TakeFrame() {
     const Clock::time_point due = NextDue(now);
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
     m_lastFrame = (now - due < FrameInterval()) ? due : now;
-    const ImageSpec imageSpec{m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
-    const FrameInfo info{imageSpec.width, imageSpec.height, imageSpec.pixelFormat, PayloadSizeLocked(),
-                         m_settings.chunkMode != 0 ? 1u : 0u, m_frameCounter++};
-    return {imageSpec, info};
 }
 
 void Camera::CloseSession(GrabSession& session) {
@@ -284,12 +400,28 @@ uint32_t Camera::WaitingGrabs() const {
     return m_waitingGrabs;
 }
 
-std::shared_ptr<const ImageGenerator> Camera::Generator(const ImageSpec& imageSpec) {
-    std::lock_guard<std::mutex> lock(m_generatorMutex);
-    if (!m_generator || !(m_generator->Description() == imageSpec)) {
-        m_generator = std::make_shared<const ImageGenerator>(imageSpec);
+void Camera::PrepareFrames() {
+    ImageSpec imageSpec{};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        imageSpec = ImageSpecLocked();
     }
-    return m_generator;
+    if (imageSpec.pattern == kPatternImages) {
+        Source(imageSpec);
+    }
+}
+
+std::shared_ptr<const FrameSource> Camera::Source(const ImageSpec& imageSpec) {
+    std::lock_guard<std::mutex> lock(m_sourceMutex);
+    if (!m_source || !(m_sourceSpec == imageSpec)) {
+        if (imageSpec.pattern == kPatternImages) {
+            m_source = std::make_shared<const ImageReplay>(*m_images, imageSpec.pixelFormat);
+        } else {
+            m_source = std::make_shared<const ImageGenerator>(imageSpec);
+        }
+        m_sourceSpec = imageSpec;
+    }
+    return m_source;
 }
 
 }  // namespace Quibbon::Sim

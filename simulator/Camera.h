@@ -1,6 +1,6 @@
-// One simulated camera: its identity, its settings, its stream state and the frame pacing.
-// The state belongs to the camera, so every device or stream object opened on it sees the same
-// settings; all members are safe to use from several threads.
+// One simulated camera: its identity, its settings, its stream state, the frame pacing and the
+// injected faults. The state belongs to the camera, so every device or stream object opened on it
+// sees the same settings; all members are safe to use from several threads.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,9 @@
 #include <string>
 
 #include "framegrabber/Quibbon.h"
+#include "simulator/FaultInjector.h"
+#include "simulator/FrameSource.h"
+#include "simulator/ImageFolder.h"
 #include "simulator/PatternGenerator.h"
 
 namespace Quibbon::Sim {
@@ -21,14 +24,30 @@ struct CameraIdentity {
     std::string vendor;
     std::string model;
     std::string serialNumber;
+    std::string userName;
     uint32_t pixelFormat;
 };
 
-// The grabs of one stream object. Closing a session wakes its waiting grabs, makes them fail and
-// waits until none is left running, so the stream object can go away safely.
+// Everything a camera starts with.
+struct CameraConfig {
+    CameraIdentity identity;
+    uint32_t width = 640;
+    uint32_t height = 480;
+    uint32_t frameRate = 60;  // frames per second, 0 = as fast as grabs come
+    uint32_t pattern = kPatternMovingRamp;
+    FaultSettings faults;
+    std::shared_ptr<const ImageSet> images;  // what kPatternImages replays; may be null
+};
+
+// The grabs of one stream object: whether it is armed, the numbers of its frames, and the count
+// of grabs running so that closing can wait for them. Closing wakes its waiting grabs, makes them
+// fail and waits until none is left running, so the stream object can go away safely.
 struct GrabSession {
     bool closed = false;
+    bool armed = true;
     int active = 0;
+    uint32_t nextFrame = 0;  // number of the session's next frame, delivered or dropped
+    uint32_t dropped = 0;    // frames dropped since the session's last delivered frame
 };
 
 class Camera {
@@ -36,12 +55,12 @@ public:
     static constexpr uint32_t kMinSize = 8;
     static constexpr uint32_t kMaxSize = 4096;
     static constexpr uint32_t kSizeStep = 4;
-    static constexpr uint32_t kDefaultWidth = 640;
-    static constexpr uint32_t kDefaultHeight = 480;
-    static constexpr uint32_t kDefaultFrameRate = 60;
 
-    // Throws std::invalid_argument for a pixel format the generator does not know.
-    explicit Camera(CameraIdentity identity);
+    static bool IsValidSize(int64_t value);
+
+    // Throws std::invalid_argument for a configuration the camera cannot run: unknown pixel
+    // format, size out of range, unknown pattern, replayed images missing or of another size.
+    explicit Camera(const CameraConfig& config);
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
 
@@ -50,71 +69,103 @@ public:
     // Numeric parameters: kOk, or kFailed (unknown, read-only or refused value; nothing changes).
     int32_t SetParameter(int32_t param, int32_t value);
     std::optional<int32_t> GetNumber(int32_t param) const;
-    // Text parameters (vendor, model, serial number).
+    // Text parameters (vendor, model, serial number, user name).
     std::optional<std::string> GetText(int32_t param) const;
 
-    // Stream 0 of the camera.
+    // Stream 0 of the camera. Stopping also ends every grab then waiting with kStopped.
     int32_t StartAcquisition();
     int32_t StopAcquisition();
     bool IsGrabbing() const;
     uint64_t NumStarted() const;
+    // A disarmed session's grabs end with kStopped, waiting or not.
+    void ArmSession(GrabSession& session, bool armed);
 
     // Waits until a frame is due (frame-rate limit) and, in trigger mode, a software trigger is
-    // pending, then writes one payload into buffer. Fails without writing when the payload is
-    // larger than capacity, the session is closed or the time-out passes (kTimedOut).
+    // pending, then writes the frame into buffer, never more than capacity bytes: kOk, or
+    // kTruncated when the payload is larger than capacity. Fails without writing when the
+    // session is closed (kFailed) or disarmed or the camera stops (kStopped), the time-out passes
+    // (kTimedOut) or a fault fails the frame (kCameraError). info, when given, describes the
+    // frame written.
     int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info);
     // Marks the session closed, wakes its grabs and returns once none of them is running.
     void CloseSession(GrabSession& session);
-    // Grabs now waiting for a frame, of all sessions.
+    // Grabs now waiting (for a frame, a delay or a time-out), of all sessions.
     uint32_t WaitingGrabs() const;
+    // Converts replayed images for the current settings now rather than on the first grab.
+    void PrepareFrames();
 
 private:
     using Clock = std::chrono::steady_clock;
 
     struct Settings {
-        uint32_t width = kDefaultWidth;
-        uint32_t height = kDefaultHeight;
-        uint32_t frameRate = kDefaultFrameRate;
-        uint32_t pattern = kPatternMovingRamp;
+        uint32_t width;
+        uint32_t height;
+        uint32_t frameRate;
+        uint32_t pattern;
         int32_t eventNotification = 0;
         int32_t remoteEventTrigger = 0;
         int32_t chunkMode = 0;
         bool triggerMode = false;
     };
 
-    // What a grab delivers, fixed while the camera is locked.
+    // What ends the waits of one grab early: its session closing or being disarmed, a stop of
+    // the camera after the grab began, the grab's deadline.
+    struct GrabWait {
+        const GrabSession& session;
+        uint64_t stops;
+        Clock::time_point deadline;
+    };
+
+    // The frame a grab delivers, fixed while the camera is locked.
     struct TakenFrame {
         ImageSpec imageSpec;
         FrameInfo info;
+        bool incomplete;
     };
 
-    bool SetSize(uint32_t& target, int32_t value);
+    bool SetSize(uint32_t& target, int32_t value, uint32_t imagesValue);
+    bool SetPattern(int32_t value);
     int32_t SoftwareTrigger(int32_t value);
     uint32_t PayloadSizeLocked() const;
+    ImageSpec ImageSpecLocked() const;
     Clock::duration FrameInterval() const;
     Clock::time_point NextDue(Clock::time_point now) const;
+    bool Triggered() const;
     bool FrameReady(Clock::time_point now) const;
-    // Waits (releasing lock meanwhile) until a frame may be taken: kOk, kTimedOut, or kFailed
-    // when the session closes.
-    int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabSession& session, Clock::time_point deadline);
-    // Uses up the trigger and the frame slot and numbers the frame.
-    TakenFrame TakeFrame();
-    std::shared_ptr<const ImageGenerator> Generator(const ImageSpec& imageSpec);
+
+    // kOk, or why the grab must end now.
+    int32_t Interruption(const GrabWait& wait) const;
+    void Sleep(std::unique_lock<std::mutex>& lock, Clock::time_point until);
+    // Waits until `until` (kOk) unless the deadline comes first (kTimedOut) or the grab is
+    // interrupted.
+    int32_t WaitUntil(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point until);
+    // Waits until a frame may be taken.
+    int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait);
+    // The same, the injected delay later.
+    int32_t WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait);
+    // Takes frames until one is delivered: each uses up the trigger and the frame slot; a failed
+    // one ends the grab, a dropped one uses a frame number and the grab waits on.
+    int32_t TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session, TakenFrame& taken);
+    void UseFrameSlot();
+    std::shared_ptr<const FrameSource> Source(const ImageSpec& imageSpec);
 
     const CameraIdentity m_identity;
+    const std::shared_ptr<const ImageSet> m_images;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     Settings m_settings;
+    FaultInjector m_faults;
     uint32_t m_pendingTriggers = 0;
     uint32_t m_waitingGrabs = 0;
-    uint32_t m_frameCounter = 0;
     std::optional<Clock::time_point> m_lastFrame;
     bool m_grabbing = false;
     uint64_t m_numStarted = 0;
+    uint64_t m_stops = 0;
 
-    std::mutex m_generatorMutex;
-    std::shared_ptr<const ImageGenerator> m_generator;
+    std::mutex m_sourceMutex;
+    ImageSpec m_sourceSpec{};
+    std::shared_ptr<const FrameSource> m_source;
 };
 
 }  // namespace Quibbon::Sim

@@ -47,10 +47,6 @@ uint16_t RampSample(uint32_t t) {
     return static_cast<uint16_t>((t << 8) | ((t * 149 + 91) & 0xFF));
 }
 
-uint16_t Luminance(uint32_t r, uint32_t g, uint32_t b) {
-    return static_cast<uint16_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
-}
-
 ScenePixel BarPixel(uint32_t width, uint32_t u) {
     // Colour of each bar as red, green and blue bits.
     static constexpr uint8_t kBars[kBarCount] = {0b111, 0b110, 0b011, 0b010, 0b101, 0b100, 0b001, 0b000};
@@ -71,125 +67,6 @@ ScenePixel RowPixel(uint32_t pattern, uint32_t width, uint32_t kind, uint32_t u)
         return {level, level, level, level};
     }
     return BarPixel(width, u);
-}
-
-uint8_t* PutSample(uint8_t* out, uint16_t value, uint32_t bytes) {
-    out[0] = static_cast<uint8_t>(value);
-    if (bytes == 2) {
-        out[1] = static_cast<uint8_t>(value >> 8);
-    }
-    return out + bytes;
-}
-
-uint16_t Grey(const ScenePixel& pixel, uint8_t bits) { return static_cast<uint16_t>(pixel.mono >> (16 - bits)); }
-
-void EncodePacked12(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
-    const uint32_t low = format.sampleBits - 8u;
-    const uint32_t lowMask = (1u << low) - 1;
-    for (uint32_t i = 0; i + 1 < count; i += 2) {
-        const uint32_t a = Grey(pixels[i], format.sampleBits);
-        const uint32_t b = Grey(pixels[i + 1], format.sampleBits);
-        *out++ = static_cast<uint8_t>(a >> low);
-        *out++ = static_cast<uint8_t>((a & lowMask) | ((b & lowMask) << 4));
-        *out++ = static_cast<uint8_t>(b >> low);
-    }
-}
-
-void EncodeRgb10(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t r = ChannelSample(pixels[i], kRed, 10);
-        const uint32_t g = ChannelSample(pixels[i], kGreen, 10);
-        const uint32_t b = ChannelSample(pixels[i], kBlue, 10);
-        if (format.layout == Layout::Rgb10V1) {
-            *out++ = static_cast<uint8_t>((r & 3) | ((g & 3) << 2) | ((b & 3) << 4));
-            *out++ = static_cast<uint8_t>(r >> 2);
-            *out++ = static_cast<uint8_t>(g >> 2);
-            *out++ = static_cast<uint8_t>(b >> 2);
-        } else {
-            const uint32_t word = r | (g << 10) | (b << 20);
-            for (int shift = 0; shift < 32; shift += 8) {
-                *out++ = static_cast<uint8_t>(word >> shift);
-            }
-        }
-    }
-}
-
-// YUV with the chroma of each group of groupPixels taken from the group's first pixel.
-void EncodeYuv(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint8_t* out) {
-    const uint32_t group = GroupPixels(format);
-    for (uint32_t i = 0; i + group <= count; i += group) {
-        const Yuv first = ToYuv(pixels[i]);
-        switch (format.layout) {
-            case Layout::Yuv411:
-                *out++ = first.u;
-                *out++ = first.y;
-                *out++ = ToYuv(pixels[i + 1]).y;
-                *out++ = first.v;
-                *out++ = ToYuv(pixels[i + 2]).y;
-                *out++ = ToYuv(pixels[i + 3]).y;
-                break;
-            case Layout::Yuv422:
-                *out++ = first.u;
-                *out++ = first.y;
-                *out++ = first.v;
-                *out++ = ToYuv(pixels[i + 1]).y;
-                break;
-            default:
-                *out++ = first.u;
-                *out++ = first.y;
-                *out++ = first.v;
-                break;
-        }
-    }
-}
-
-// Encodes count pixels (a whole number of groups, the first at an even x) of a row whose y has
-// parity yParity; for planar formats only the samples of plane.
-void EncodeRun(const PixelFormatInfo& format, const ScenePixel* pixels, uint32_t count, uint32_t yParity,
-               uint32_t plane, uint8_t* out) {
-    const uint32_t bytes = ContainerBytes(format);
-    switch (format.layout) {
-        case Layout::Mono:
-            for (uint32_t i = 0; i < count; ++i) {
-                out = PutSample(out, Grey(pixels[i], format.sampleBits), bytes);
-            }
-            break;
-        case Layout::MonoSigned:
-            for (uint32_t i = 0; i < count; ++i) {
-                *out++ = static_cast<uint8_t>(Grey(pixels[i], 8) ^ 0x80);
-            }
-            break;
-        case Layout::Packed12:
-            EncodePacked12(format, pixels, count, out);
-            break;
-        case Layout::Bayer:
-            for (uint32_t i = 0; i < count; ++i) {
-                const uint8_t channel = format.channels[yParity * 2 + (i & 1)];
-                out = PutSample(out, ChannelSample(pixels[i], channel, format.sampleBits), bytes);
-            }
-            break;
-        case Layout::Interleaved:
-            for (uint32_t i = 0; i < count; ++i) {
-                for (uint32_t c = 0; c < format.channelCount; ++c) {
-                    out = PutSample(out, ChannelSample(pixels[i], format.channels[c], format.sampleBits), bytes);
-                }
-            }
-            break;
-        case Layout::Rgb10V1:
-        case Layout::Rgb10V2:
-            EncodeRgb10(format, pixels, count, out);
-            break;
-        case Layout::Yuv411:
-        case Layout::Yuv422:
-        case Layout::Yuv444:
-            EncodeYuv(format, pixels, count, out);
-            break;
-        case Layout::Planar:
-            for (uint32_t i = 0; i < count; ++i) {
-                out = PutSample(out, ChannelSample(pixels[i], format.channels[plane], format.sampleBits), bytes);
-            }
-            break;
-    }
 }
 
 // Horizontal period (in pixels) that a row shift must respect to keep groups and the colour
@@ -221,20 +98,6 @@ bool IsValidSpec(const ImageSpec& imageSpec) {
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame) {
     const RowPlan plan = PlanRow(pattern, y, frame);
     return RowPixel(pattern, width, plan.kind, x + plan.shift);
-}
-
-uint16_t ChannelSample(const ScenePixel& pixel, uint8_t channel, uint8_t bits) {
-    const uint16_t values[] = {pixel.r, pixel.g, pixel.b, kFull};
-    return static_cast<uint16_t>(values[channel & 3] >> (16 - bits));
-}
-
-Yuv ToYuv(const ScenePixel& pixel) {
-    const int r = pixel.r >> 8;
-    const int g = pixel.g >> 8;
-    const int b = pixel.b >> 8;
-    auto clamp = [](int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); };
-    return {clamp((77 * r + 150 * g + 29 * b + 128) >> 8), clamp((-43 * r - 85 * g + 128 * b + 32896) >> 8),
-            clamp((128 * r - 107 * g - 21 * b + 32896) >> 8)};
 }
 
 // A few encoded rows from which any row of any frame is a slice: for each row kind, row parity
@@ -326,56 +189,58 @@ void ImageGenerator::BuildTiles() {
 }
 
 void ImageGenerator::Render(uint32_t frame, uint8_t* destination) const {
+    RenderPrefix(frame, destination, m_payloadSize);
+}
+
+void ImageGenerator::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+    bytes = std::min(bytes, m_payloadSize);
     if (m_tiles.empty()) {
-        RenderByRows(frame, destination);
+        RenderByRows(frame, destination, bytes);
     } else {
-        RenderFromTiles(frame, destination);
+        RenderFromTiles(frame, destination, bytes);
     }
 }
 
-void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination) const {
+void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     // The moving ramp of frame f is the tile of frame f mod 2 (same row parity) entered f rows
     // further down; the other patterns do not move.
     const uint32_t variant = frame % m_variants;
     const uint32_t start = m_spec.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
         const uint8_t* tile = m_tiles.data() + (size_t{variant} * m_planes + plane) * m_tileRows * m_rowBytes;
-        for (uint32_t y = 0; y < m_spec.height; y += m_blockRows) {
-            const uint64_t bytes = uint64_t{std::min(m_blockRows, m_spec.height - y)} * m_rowBytes;
-            std::memcpy(destination, tile + uint64_t{start} * m_rowBytes, bytes);
-            destination += bytes;
+        for (uint32_t y = 0; y < m_spec.height && bytes > 0; y += m_blockRows) {
+            const uint64_t block = std::min(bytes, uint64_t{std::min(m_blockRows, m_spec.height - y)} * m_rowBytes);
+            std::memcpy(destination, tile + uint64_t{start} * m_rowBytes, block);
+            destination += block;
+            bytes -= block;
         }
     }
 }
 
-void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination) const {
+void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
-        for (uint32_t y = 0; y < m_spec.height; ++y) {
-            std::memcpy(destination, m_rows->Row(plane, y, frame), m_rowBytes);
-            destination += m_rowBytes;
+        for (uint32_t y = 0; y < m_spec.height && bytes > 0; ++y) {
+            const uint64_t row = std::min(bytes, m_rowBytes);
+            std::memcpy(destination, m_rows->Row(plane, y, frame), row);
+            destination += row;
+            bytes -= row;
         }
     }
 }
 
 std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame) {
     const PixelFormatInfo& format = CheckedFormat(imageSpec);
-    const uint64_t rowBytes = RowBytes(format, imageSpec.width);
-    std::vector<uint8_t> image(PayloadSize(format, imageSpec.width, imageSpec.height));
-    std::vector<ScenePixel> pixels(imageSpec.width);
-    for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
-        for (uint32_t y = 0; y < imageSpec.height; ++y) {
-            for (uint32_t x = 0; x < imageSpec.width; ++x) {
-                pixels[x] = SceneAt(imageSpec.pattern, imageSpec.width, x, y, frame);
-            }
-            uint8_t* row = image.data() + (uint64_t{plane} * imageSpec.height + y) * rowBytes;
-            EncodeRun(format, pixels.data(), imageSpec.width, y & 1, plane, row);
+    std::vector<ScenePixel> pixels(uint64_t{imageSpec.width} * imageSpec.height);
+    for (uint32_t y = 0; y < imageSpec.height; ++y) {
+        for (uint32_t x = 0; x < imageSpec.width; ++x) {
+            pixels[uint64_t{y} * imageSpec.width + x] = SceneAt(imageSpec.pattern, imageSpec.width, x, y, frame);
         }
     }
-    return image;
+    return EncodeImage(format, imageSpec.width, imageSpec.height, pixels);
 }
 
-void WriteFrameChunk(uint8_t* payload, uint32_t frame) {
-    for (int i = 0; i < 4; ++i) {
+void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes) {
+    for (uint64_t i = 0; i < std::min<uint64_t>(bytes, 4); ++i) {
         payload[i] = static_cast<uint8_t>(frame >> (8 * i));
     }
 }

@@ -18,23 +18,11 @@
 #include <memory>
 #include <vector>
 
+#include "simulator/FrameSource.h"
+#include "simulator/PixelEncoding.h"
 #include "simulator/PixelFormats.h"
 
 namespace Quibbon::Sim {
-
-// One pixel of the scene.
-struct ScenePixel {
-    uint16_t r;
-    uint16_t g;
-    uint16_t b;
-    uint16_t mono;  // what grey formats show
-};
-
-struct Yuv {
-    uint8_t y;
-    uint8_t u;  // offset by 128
-    uint8_t v;  // offset by 128
-};
 
 // Everything an image depends on except the frame number.
 struct ImageSpec {
@@ -46,22 +34,19 @@ struct ImageSpec {
 
 bool operator==(const ImageSpec& a, const ImageSpec& b);
 
+// Whether the generator draws that pattern (the replayed images are not a generated pattern).
 bool IsValidPattern(uint32_t pattern);
 // Whether images of that description can be generated: known format, known pattern, a width that
 // is a positive multiple of 4 and a positive height.
 bool IsValidSpec(const ImageSpec& imageSpec);
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame);
-// Sample of one channel reduced to bits significant bits (alpha is always opaque).
-uint16_t ChannelSample(const ScenePixel& pixel, uint8_t channel, uint8_t bits);
-// Full-range BT.601 conversion of the pixel's 8-bit colour.
-Yuv ToYuv(const ScenePixel& pixel);
 
 // Fast generator for one image description: images are copied out of rows encoded when the
 // generator is made, never computed per pixel. Every pattern repeats after 256 rows, so where a
 // tile of those rows fits in a fast cache an image is a few large copies out of it; wider images
 // are copied row by row out of a handful of prepared rows.
-class ImageGenerator {
+class ImageGenerator final : public FrameSource {
 public:
     // Throws std::invalid_argument when the description is not valid (IsValidSpec).
     explicit ImageGenerator(const ImageSpec& imageSpec);
@@ -70,9 +55,10 @@ public:
     ImageGenerator& operator=(const ImageGenerator&) = delete;
 
     const ImageSpec& Description() const { return m_spec; }
-    uint64_t PayloadSize() const { return m_payloadSize; }
+    uint64_t PayloadSize() const override { return m_payloadSize; }
     // Writes exactly PayloadSize() bytes.
     void Render(uint32_t frame, uint8_t* destination) const;
+    void RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
     // Whether images are copied in blocks out of a tile (else row by row).
     bool CopiesFromTile() const { return !m_tiles.empty(); }
 
@@ -80,8 +66,8 @@ private:
     class PreparedRows;
 
     void BuildTiles();
-    void RenderFromTiles(uint32_t frame, uint8_t* destination) const;
-    void RenderByRows(uint32_t frame, uint8_t* destination) const;
+    void RenderFromTiles(uint32_t frame, uint8_t* destination, uint64_t bytes) const;
+    void RenderByRows(uint32_t frame, uint8_t* destination, uint64_t bytes) const;
 
     ImageSpec m_spec;
     const PixelFormatInfo* m_format;
@@ -97,8 +83,9 @@ private:
 
 // The image computed pixel by pixel from SceneAt, without the prepared rows.
 std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame);
-// Writes the frame counter as the 4-byte little-endian chunk at the start of the payload.
-void WriteFrameChunk(uint8_t* payload, uint32_t frame);
+// Writes the frame counter as the 4-byte little-endian chunk at the start of the payload, or as
+// much of it as fits in bytes.
+void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes = 4);
 // The exact payload a camera delivers for that frame.
 std::vector<uint8_t> ExpectedPayload(const ImageSpec& imageSpec, uint32_t frame, bool chunkMode);
 

@@ -1,13 +1,15 @@
 #include "simulator/Rig.h"
 
+#include <cstdlib>
 #include <mutex>
+
+#include "simulator/RigFile.h"
 
 namespace Quibbon::Sim {
 
 namespace {
 
-constexpr const char* kVendor = "Brondix";
-constexpr const char* kPrefix = "QB";
+constexpr const char* kRigVariable = "QUARVO_RIG";
 
 struct CameraKind {
     const char* model;
@@ -24,18 +26,26 @@ constexpr CameraKind kKinds[2][2] = {
 std::shared_ptr<const Board> MakeBoard(int board) {
     auto made = std::make_shared<Board>();
     made->id = "Board" + std::to_string(board);
-    made->prefix = kPrefix;
-    made->displayName = "Quibbon frame grabber " + std::to_string(board);
+    made->prefix = kBoardPrefix;
+    made->displayName = DefaultDisplayName(static_cast<size_t>(board));
     for (int slot = 0; slot < 2; ++slot) {
         const std::string number = std::to_string(board) + std::to_string(slot);
         const CameraKind& kind = kKinds[board][slot];
-        made->cameras.push_back(std::make_shared<Camera>(
-            CameraIdentity{"Cam" + number, kVendor, kind.model, "BX7Q00" + number, kind.pixelFormat}));
+        CameraConfig config;
+        config.identity = {"Cam" + number, kDefaultVendor, kind.model, "BX7Q00" + number, kDefaultUserName, kind.pixelFormat};
+        made->cameras.push_back(std::make_shared<Camera>(config));
     }
     return made;
 }
 
+std::shared_ptr<const Rig> MakeRig() {
+    const char* file = std::getenv(kRigVariable);
+    return file != nullptr && *file != '\0' ? LoadRigFile(file) : MakeDefaultRig();
+}
+
 }  // namespace
+
+std::string DefaultDisplayName(size_t board) { return "Quibbon frame grabber " + std::to_string(board); }
 
 std::shared_ptr<const Rig> MakeDefaultRig() {
     auto rig = std::make_shared<Rig>();
@@ -51,7 +61,7 @@ std::shared_ptr<const Rig> SharedRig() {
     std::lock_guard<std::mutex> lock(mutex);
     std::shared_ptr<const Rig> rig = shared.lock();
     if (!rig) {
-        rig = MakeDefaultRig();
+        rig = MakeRig();
         shared = rig;
     }
     return rig;

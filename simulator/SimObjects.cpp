@@ -2,9 +2,12 @@
 
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
+
+#include "simulator/CopyOut.h"
 
 namespace Quibbon::Sim {
 
@@ -18,42 +21,6 @@ int32_t Guarded(Body&& body) noexcept {
     } catch (...) {
         return kFailed;
     }
-}
-
-// Copies text and its terminator into buffer when *size holds it; a null buffer only reports the
-// size needed. Nothing is written on failure.
-int32_t CopyText(const std::string& text, char* buffer, uint64_t* size) {
-    if (size == nullptr) {
-        return kFailed;
-    }
-    const uint64_t needed = text.size() + 1;
-    if (buffer == nullptr) {
-        *size = needed;
-        return kOk;
-    }
-    if (*size < needed) {
-        return kFailed;
-    }
-    std::memcpy(buffer, text.c_str(), needed);
-    *size = needed;
-    return kOk;
-}
-
-// Copies a value of bytes bytes into buffer when *size holds it (same protocol as CopyText).
-int32_t CopyValue(const void* value, uint64_t bytes, void* buffer, uint64_t* size) {
-    if (size == nullptr) {
-        return kFailed;
-    }
-    if (buffer == nullptr) {
-        *size = bytes;
-        return kOk;
-    }
-    if (*size < bytes) {
-        return kFailed;
-    }
-    std::memcpy(buffer, value, bytes);
-    *size = bytes;
-    return kOk;
 }
 
 const Board* FindBoard(const Rig& rig, const char* id) {
@@ -202,7 +169,9 @@ int32_t SimInterface::Release() {
 
 // Device
 
-SimDevice::SimDevice(std::shared_ptr<const Rig> rig, Camera& camera) : m_rig(std::move(rig)), m_camera(camera) {}
+SimDevice::SimDevice(std::shared_ptr<const Rig> rig, Camera& camera) : m_rig(std::move(rig)), m_camera(camera) {
+    m_camera.PrepareFrames();
+}
 
 int32_t SimDevice::GetNumDataStreams(uint32_t* count) {
     if (count == nullptr) {
@@ -260,9 +229,21 @@ int32_t SimDevice::Release() {
 
 SimStream::SimStream(std::shared_ptr<const Rig> rig, Camera& camera) : m_rig(std::move(rig)), m_camera(camera) {}
 
-int32_t SimStream::StartAcquisition(int32_t /*flags*/, int64_t /*count*/) { return m_camera.StartAcquisition(); }
+int32_t SimStream::StartAcquisition(int32_t flags, int64_t /*count*/) {
+    if ((flags & kStreamOnly) != 0) {
+        m_camera.ArmSession(m_session, true);
+        return kOk;
+    }
+    return m_camera.StartAcquisition();
+}
 
-int32_t SimStream::StopAcquisition(int32_t /*flags*/, int32_t /*mode*/) { return m_camera.StopAcquisition(); }
+int32_t SimStream::StopAcquisition(int32_t flags, int32_t /*mode*/) {
+    if ((flags & kStreamOnly) != 0) {
+        m_camera.ArmSession(m_session, false);
+        return kOk;
+    }
+    return m_camera.StopAcquisition();
+}
 
 int32_t SimStream::Fill(void* buffer, uint32_t timeoutMs) {
     return Guarded([&] {
@@ -282,6 +263,10 @@ int32_t SimStream::GetInfo(int32_t info, void* buffer, uint64_t* size) {
             const uint8_t grabbing = m_camera.IsGrabbing() ? 1 : 0;
             return CopyValue(&grabbing, sizeof grabbing, buffer, size);
         }
+        case kStreamInfoGrabVersion: {
+            const uint32_t version = 1;
+            return CopyValue(&version, sizeof version, buffer, size);
+        }
         default:
             return kFailed;
     }
@@ -300,7 +285,7 @@ int32_t SimStream::Grab(void* buffer, uint64_t* size, uint32_t timeoutMs, FrameI
     return Guarded([&] {
         FrameInfo taken{};
         const int32_t result = m_camera.Grab(m_session, buffer, *size, timeoutMs, &taken);
-        if (result == kOk) {
+        if (result >= 0) {
             *size = taken.payloadSize;
             if (info != nullptr) {
                 *info = taken;
@@ -317,12 +302,38 @@ ISystem* CreateSystem(std::shared_ptr<const Rig> rig) noexcept {
     return new (std::nothrow) SimSystem(std::move(rig));
 }
 
+namespace {
+
+std::mutex g_errorMutex;
+std::string g_error;
+
+void RecordSharedSystemError(const char* text) noexcept {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    try {
+        g_error = text;
+    } catch (...) {
+        g_error.clear();  // no room for the text: at least do not report a stale one
+    }
+}
+
+}  // namespace
+
 ISystem* CreateSharedSystem() noexcept {
     try {
-        return CreateSystem(SharedRig());
+        ISystem* system = CreateSystem(SharedRig());
+        RecordSharedSystemError(system != nullptr ? "" : "out of memory");
+        return system;
+    } catch (const std::exception& problem) {
+        RecordSharedSystemError(problem.what());
     } catch (...) {
-        return nullptr;
+        RecordSharedSystemError("the rig cannot be made");
     }
+    return nullptr;
+}
+
+std::string SharedSystemError() {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    return g_error;
 }
 
 }  // namespace Quibbon::Sim

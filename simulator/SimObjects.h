@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/Rig.h"
@@ -74,7 +75,9 @@ private:
 
 // A system object on that rig, or null when it cannot be made.
 ISystem* CreateSystem(std::shared_ptr<const Rig> rig) noexcept;
-// A system object on the process-wide rig, or null.
+// A system object on the process-wide rig, or null; SharedSystemError then tells why.
 ISystem* CreateSharedSystem() noexcept;
+// Why the last CreateSharedSystem returned null; empty when it returned a system.
+std::string SharedSystemError();
 
 }  // namespace Quibbon::Sim

@@ -54,6 +54,7 @@ TEST(ParameterTest, RigHasTwoBoardsOfTwoDistinctCameras) {
                 return ReadText([&](char* t, uint64_t* s) { return device->GetParameter(param, t, s); });
             };
             EXPECT_EQ(text(kParamVendor), "Brondix");
+            EXPECT_EQ(text(kParamUserName), "Center");
             const std::string serial = text(kParamSerialNumber);
             serials.insert(serial);
             EXPECT_TRUE(std::none_of(serial.begin(), serial.end(), [](unsigned char ch) { return std::islower(ch); })) << serial;
@@ -113,12 +114,13 @@ TEST(ParameterTest, SizesAcceptOnlyMultiplesOfFourInRange) {
 TEST(ParameterTest, ReadOnlyAndUnknownParametersRefuseWrites) {
     OpenCamera camera;
     const auto payload = camera.Get(kParamPayloadSize);
-    for (int32_t param : {kParamPixelFormat, kParamVendor, kParamModel, kParamSerialNumber, kParamPayloadSize}) {
+    for (int32_t param : {kParamPixelFormat, kParamVendor, kParamModel, kParamSerialNumber, kParamUserName,
+                          kParamPayloadSize}) {
         EXPECT_LT(camera.Set(param, 16), 0) << param;
     }
     EXPECT_EQ(camera.Get(kParamPixelFormat), 0x01080001);
     EXPECT_EQ(camera.Get(kParamPayloadSize), payload);
-    for (int32_t param : {0, 6, 14, 15, 19, -1}) {
+    for (int32_t param : {0, 6, 15, 19, 100, 106, -1}) {
         EXPECT_LT(camera.Set(param, 1), 0) << param;
         EXPECT_FALSE(camera.Get(param).has_value()) << param;
     }
@@ -261,6 +263,7 @@ TEST(ParameterTest, StreamInformationFollowsStartAndStop) {
     EXPECT_EQ(info(kStreamInfoIsGrabbing, 1), 0u);
     ASSERT_EQ(other->StartAcquisition(0, -1), kOk);
     EXPECT_EQ(info(kStreamInfoNumStarted, 8), 2u);
+    EXPECT_EQ(info(kStreamInfoGrabVersion, 4), 1u);
 
     uint8_t bytes[8];
     std::memset(bytes, 0xCD, sizeof bytes);
@@ -271,6 +274,7 @@ TEST(ParameterTest, StreamInformationFollowsStartAndStop) {
     EXPECT_EQ(stream->GetInfo(kStreamInfoNumStarted, nullptr, &size), kOk);
     EXPECT_EQ(size, 8u);
     EXPECT_LT(stream->GetInfo(5, bytes, &size), 0);
+    EXPECT_LT(stream->GetInfo(9, bytes, &size), 0);
 }
 
 }  // namespace

@@ -6,10 +6,15 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "simulator/SimObjects.h"
 
 namespace sim_test {
+
+constexpr uint32_t kGenerous = 10000;  // ms; a time-out that only a broken camera reaches
 
 struct Released {
     template <class T>
@@ -40,10 +45,24 @@ inline Handle<Quibbon::IDevice> OpenDevice(Quibbon::ISystem& system, const char*
     return Handle<Quibbon::IDevice>(device);
 }
 
+// The camera of that identifier on that board of the rig.
+inline Quibbon::Sim::Camera& FindCamera(const Quibbon::Sim::Rig& rig, const std::string& board, const std::string& camera) {
+    for (const auto& b : rig.boards) {
+        for (const auto& c : b->cameras) {
+            if (b->id == board && c->Identity().id == camera) {
+                return *c;
+            }
+        }
+    }
+    throw std::invalid_argument("no camera " + board + "/" + camera);
+}
+
 struct OpenCamera {
     explicit OpenCamera(std::shared_ptr<const Quibbon::Sim::Rig> rig = Quibbon::Sim::MakeDefaultRig(),
                         const char* board = "Board0", const char* camera = "Cam00")
-        : system(Quibbon::Sim::CreateSystem(std::move(rig))), device(OpenDevice(*system, board, camera)) {}
+        : model(FindCamera(*rig, board, camera)),
+          system(Quibbon::Sim::CreateSystem(std::move(rig))),
+          device(OpenDevice(*system, board, camera)) {}
 
     Handle<Quibbon::IDataStream> Stream() {
         Quibbon::IDataStream* stream = nullptr;
@@ -56,8 +75,18 @@ struct OpenCamera {
     }
     std::optional<int32_t> Get(int32_t param) { return Param(*device, param); }
 
+    // The camera behind the device, for what the component's interfaces do not show.
+    Quibbon::Sim::Camera& model;
     Handle<Quibbon::ISystem> system;
     Handle<Quibbon::IDevice> device;
 };
+
+// Waits until that many grabs wait on the camera: a grab started on another thread has reached
+// its wait (and so is blocked, not merely slow to start).
+inline void AwaitWaitingGrabs(const Quibbon::Sim::Camera& camera, uint32_t count) {
+    while (camera.WaitingGrabs() < count) {
+        std::this_thread::yield();
+    }
+}
 
 }  // namespace sim_test

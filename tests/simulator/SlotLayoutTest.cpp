@@ -4,6 +4,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -66,14 +67,52 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     return names;
 }
 
-TEST(SlotLayoutTest, GetSystemIsTheOnlyExport) {
+using Library = std::unique_ptr<void, int (*)(void*)>;
+
+Library OpenSimulator() {
+    return Library(dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+}
+
+TEST(SlotLayoutTest, OnlyTheEntryFunctionsAreExported) {
     ASSERT_FALSE(quarvo_test::BuiltSimulatorPath().empty());
-    EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()), (std::set<std::string>{"GetSystem"}));
+    EXPECT_EQ(DefinedDynamicSymbols(quarvo_test::BuiltSimulatorPath()),
+              (std::set<std::string>{"GetSystem", "QuibbonGetLastError"}));
+}
+
+TEST(SlotLayoutTest, GetSystemTellsWhyItStoredNull) {
+    const Library library = OpenSimulator();
+    ASSERT_NE(library, nullptr) << dlerror();
+    const auto getSystem = reinterpret_cast<void (*)(void**)>(dlsym(library.get(), "GetSystem"));
+    const auto lastError = reinterpret_cast<int32_t (*)(char*, uint64_t*)>(dlsym(library.get(), "QuibbonGetLastError"));
+    ASSERT_NE(getSystem, nullptr);
+    ASSERT_NE(lastError, nullptr);
+
+    ASSERT_EQ(setenv("QUARVO_RIG", "/nonexistent/rig.toml", 1), 0);
+    void* system = &system;
+    getSystem(&system);
+    EXPECT_EQ(system, nullptr);
+    const std::string expected = "/nonexistent/rig.toml: cannot be read (No such file or directory)";
+    uint64_t size = 0;
+    ASSERT_EQ(lastError(nullptr, &size), 0);
+    EXPECT_EQ(size, expected.size() + 1);
+    std::vector<char> text(size, 'x');
+    size -= 1;
+    EXPECT_LT(lastError(text.data(), &size), 0);
+    EXPECT_EQ(text[0], 'x');
+    size = text.size();
+    ASSERT_EQ(lastError(text.data(), &size), 0);
+    EXPECT_EQ(std::string(text.data()), expected);
+    EXPECT_LT(lastError(text.data(), nullptr), 0);
+
+    ASSERT_EQ(unsetenv("QUARVO_RIG"), 0);
+    getSystem(&system);
+    ASSERT_NE(system, nullptr);
+    EXPECT_LT(lastError(nullptr, &size), 0) << "a system was stored";
+    EXPECT_EQ(CallSlot<int32_t>(system, 7), 0);
 }
 
 TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
-    const std::unique_ptr<void, int (*)(void*)> library(
-        dlopen(quarvo_test::BuiltSimulatorPath().c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+    const Library library = OpenSimulator();
     ASSERT_NE(library, nullptr) << dlerror();
     const auto getSystem = reinterpret_cast<void (*)(void**)>(dlsym(library.get(), "GetSystem"));
     ASSERT_NE(getSystem, nullptr);
@@ -124,6 +163,10 @@ TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
     size = 1;
     EXPECT_EQ((CallSlot<int32_t, int32_t, void*, uint64_t*>(stream, 6, 7, &grabbing, &size)), 0);
     EXPECT_EQ(grabbing, 1);
+    uint32_t grabVersion = 0;
+    size = 4;
+    EXPECT_EQ((CallSlot<int32_t, int32_t, void*, uint64_t*>(stream, 6, 8, &grabVersion, &size)), 0);
+    EXPECT_EQ(grabVersion, 1u);
     std::vector<uint8_t> buffer(320 * 480 * 3 / 2);
     EXPECT_GE((CallSlot<int32_t, void*, uint32_t>(stream, 4, buffer.data(), 500)), 0);
     EXPECT_LT(CallSlot<int32_t>(stream, 5), 0);

@@ -1,0 +1,26 @@
+// The PNG images a camera replays: every PNG file of one folder, decoded once when the rig is
+// made.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simulator/PngImage.h"
+
+namespace Quibbon::Sim {
+
+struct ImageSet {
+    std::string folder;
+    std::vector<SourceImage> images;  // in file name order, all of one size
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// Decodes the files of folder whose names end in ".png" (any case), in byte order of their
+// names. Throws std::runtime_error naming the folder or the file and the problem: a folder that
+// cannot be read or holds no PNG file, a file that cannot be decoded or is larger than maxSide,
+// images of different sizes.
+std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint32_t maxSide);
+
+}  // namespace Quibbon::Sim

@@ -1,0 +1,51 @@
+#include "simulator/ImageReplay.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "simulator/PixelEncoding.h"
+
+namespace Quibbon::Sim {
+
+namespace {
+
+ScenePixel PixelOf(const SourceImage& image, size_t index) {
+    if (image.channels == 1) {
+        const uint16_t grey = image.samples[index];
+        return {grey, grey, grey, grey};
+    }
+    const uint16_t* rgb = &image.samples[index * 3];
+    return {rgb[0], rgb[1], rgb[2], Luminance(rgb[0], rgb[1], rgb[2])};
+}
+
+}  // namespace
+
+std::vector<uint8_t> ConvertImage(const SourceImage& image, uint32_t pixelFormat) {
+    const PixelFormatInfo* format = FindPixelFormat(pixelFormat);
+    if (format == nullptr || image.width % GroupPixels(*format) != 0) {
+        throw std::invalid_argument("image cannot be converted into that pixel format");
+    }
+    std::vector<ScenePixel> pixels(size_t{image.width} * image.height);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = PixelOf(image, i);
+    }
+    return EncodeImage(*format, image.width, image.height, pixels);
+}
+
+ImageReplay::ImageReplay(const ImageSet& images, uint32_t pixelFormat) {
+    for (const SourceImage& image : images.images) {
+        m_frames.push_back(ConvertImage(image, pixelFormat));
+    }
+    if (m_frames.empty()) {
+        throw std::invalid_argument("no image to replay");
+    }
+    m_payloadSize = m_frames.front().size();
+}
+
+void ImageReplay::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+    const std::vector<uint8_t>& image = m_frames[frame % m_frames.size()];
+    std::memcpy(destination, image.data(), std::min<uint64_t>(bytes, image.size()));
+}
+
+}  // namespace Quibbon::Sim

@@ -1,0 +1,34 @@
+// Replay of decoded images as a camera's frames. Every image is converted into the camera's pixel
+// format once, when the replay is made, so a frame costs one copy.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "simulator/FrameSource.h"
+#include "simulator/ImageFolder.h"
+
+namespace Quibbon::Sim {
+
+// The payload an image gives in that pixel format. Grey images fill red, green and blue with the
+// grey sample; colour images show grey formats their BT.601 luma. Every format then takes the top
+// bits of the 16-bit samples (10-, 12- and 16-bit formats and packed layouts alike), Bayer formats
+// the colour of each pixel's filter site, YUV formats the 8-bit BT.601 conversion. Throws
+// std::invalid_argument for an unknown format or a width that the format cannot pack.
+std::vector<uint8_t> ConvertImage(const SourceImage& image, uint32_t pixelFormat);
+
+class ImageReplay final : public FrameSource {
+public:
+    // Throws like ConvertImage.
+    ImageReplay(const ImageSet& images, uint32_t pixelFormat);
+
+    uint64_t PayloadSize() const override { return m_payloadSize; }
+    // Frame N shows image N modulo the number of images.
+    void RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
+
+private:
+    std::vector<std::vector<uint8_t>> m_frames;
+    uint64_t m_payloadSize;
+};
+
+}  // namespace Quibbon::Sim

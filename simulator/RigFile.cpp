@@ -1,0 +1,309 @@
+#include "simulator/RigFile.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <set>
+#include <utility>
+
+#include "simulator/PixelFormats.h"
+
+namespace Quibbon::Sim {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxFileBytes = 1 << 20;
+constexpr size_t kMaxBoards = 16;
+constexpr size_t kMaxCameras = 16;
+constexpr size_t kMaxText = kInfoTextSize - 1;
+constexpr int64_t kMaxFrameRate = 1000000;
+constexpr int64_t kMaxFaultValue = INT32_MAX;
+
+constexpr std::pair<const char*, uint32_t> kPatterns[] = {
+    {"moving-ramp", kPatternMovingRamp}, {"still-ramp", kPatternStillRamp}, {"checkerboard", kPatternCheckerboard},
+    {"colour-bars", kPatternColourBars}, {"images", kPatternImages},
+};
+
+// Two digits of an index, for default serial numbers.
+std::string TwoDigits(size_t index) { return (index < 10 ? "0" : "") + std::to_string(index); }
+
+// Model letter by the kind of data the format carries.
+char ModelLetter(const PixelFormatInfo& format) {
+    switch (format.layout) {
+        case Layout::Mono:
+        case Layout::MonoSigned:
+        case Layout::Packed12:
+            return 'M';
+        case Layout::Bayer:
+            return 'B';
+        default:
+            return 'C';
+    }
+}
+
+// Reads one rig file. Every problem ends the reading with a RigFileError naming the file and,
+// where a key or table is to blame, its line.
+class RigFileReader {
+public:
+    explicit RigFileReader(std::string path) : m_path(std::move(path)), m_folder(fs::path(m_path).parent_path()) {}
+
+    std::shared_ptr<const Rig> Read() {
+        const toml::table root = Parse(ReadText());
+        CheckKeys(root, {"board"});
+        const toml::array& boards = TableArray(root, "board", "[[board]]");
+        if (boards.empty()) {
+            Fail({}, "no [[board]] in the rig");
+        }
+        auto rig = std::make_shared<Rig>();
+        std::set<std::string> ids;
+        for (size_t index = 0; index < boards.size(); ++index) {
+            const toml::table& board = *boards[index].as_table();
+            if (index == kMaxBoards) {
+                Fail(board.source(), "more than " + std::to_string(kMaxBoards) + " boards");
+            }
+            rig->boards.push_back(ReadBoard(board, index));
+            if (!ids.insert(rig->boards.back()->id).second) {
+                Fail(board.source(), "board id '" + rig->boards.back()->id + "' is used twice");
+            }
+        }
+        return rig;
+    }
+
+private:
+    [[noreturn]] void Fail(const toml::source_region& where, const std::string& problem) const {
+        const std::string line = where.begin.line > 0 ? ":" + std::to_string(where.begin.line) : "";
+        throw RigFileError(m_path + line + ": " + problem);
+    }
+
+    std::string ReadText() const {
+        std::error_code error;
+        if (fs::is_directory(m_path, error)) {
+            Fail({}, "is a folder, not a rig file");
+        }
+        std::ifstream file(m_path, std::ios::binary);
+        if (!file) {
+            Fail({}, std::string("cannot be read (") + std::strerror(errno) + ")");
+        }
+        // One byte more than allowed tells a file that is too long from one that just fits.
+        std::string text(kMaxFileBytes + 1, '\0');
+        file.read(text.data(), static_cast<std::streamsize>(text.size()));
+        if (file.bad()) {
+            Fail({}, "cannot be read");
+        }
+        text.resize(static_cast<size_t>(file.gcount()));
+        if (text.size() > kMaxFileBytes) {
+            Fail({}, "is longer than " + std::to_string(kMaxFileBytes) + " bytes");
+        }
+        return text;
+    }
+
+    toml::table Parse(const std::string& text) const {
+        try {
+            return toml::parse(text, m_path);
+        } catch (const toml::parse_error& error) {
+            Fail(error.source(), std::string(error.description()));
+        }
+    }
+
+    // Refuses the first key (in file order) that is not one of known.
+    void CheckKeys(const toml::table& table, std::initializer_list<std::string_view> known) const {
+        const toml::key* unknown = nullptr;
+        for (const auto& [key, value] : table) {
+            if (std::find(known.begin(), known.end(), key.str()) == known.end() &&
+                (unknown == nullptr || key.source().begin < unknown->source().begin)) {
+                unknown = &key;
+            }
+        }
+        if (unknown != nullptr) {
+            Fail(unknown->source(), "unknown key '" + std::string(unknown->str()) + "'");
+        }
+    }
+
+    // The array of tables written as header (e.g. [[board]]); empty when the key is missing.
+    const toml::array& TableArray(const toml::table& table, const char* key, const char* header) const {
+        static const toml::array kNone;
+        const toml::node* node = table.get(key);
+        if (node == nullptr) {
+            return kNone;
+        }
+        const toml::array* array = node->as_array();
+        if (array == nullptr || !array->is_array_of_tables()) {
+            Fail(node->source(), "'" + std::string(key) + "' must be written as " + header + " tables");
+        }
+        return *array;
+    }
+
+    std::string Text(const toml::table& table, const char* key, const std::string& fallback) const {
+        const toml::node* node = table.get(key);
+        if (node == nullptr) {
+            return fallback;
+        }
+        const std::optional<std::string> text = node->value_exact<std::string>();
+        if (!text || text->empty() || text->size() > kMaxText) {
+            Fail(node->source(),
+                 "'" + std::string(key) + "' must be a text of 1 to " + std::to_string(kMaxText) + " characters");
+        }
+        return *text;
+    }
+
+    // A whole number from min to max; fallback when the key is missing.
+    int64_t Number(const toml::table& table, const char* key, int64_t fallback, int64_t min, int64_t max) const {
+        const toml::node* node = table.get(key);
+        if (node == nullptr) {
+            return fallback;
+        }
+        const std::optional<int64_t> number = node->value_exact<int64_t>();
+        if (!number || *number < min || *number > max) {
+            Fail(node->source(), "'" + std::string(key) + "' must be a whole number from " + std::to_string(min) +
+                                     " to " + std::to_string(max));
+        }
+        return *number;
+    }
+
+    // Width or height: given, else fallback (the images' size or the default).
+    uint32_t Size(const toml::table& table, const char* key, uint32_t fallback) const {
+        const toml::node* node = table.get(key);
+        if (node == nullptr) {
+            return fallback;
+        }
+        const std::optional<int64_t> size = node->value_exact<int64_t>();
+        if (!size || !Camera::IsValidSize(*size)) {
+            Fail(node->source(), "'" + std::string(key) + "' must be a multiple of " +
+                                     std::to_string(Camera::kSizeStep) + " from " + std::to_string(Camera::kMinSize) +
+                                     " to " + std::to_string(Camera::kMaxSize));
+        }
+        return static_cast<uint32_t>(*size);
+    }
+
+    std::shared_ptr<const Board> ReadBoard(const toml::table& table, size_t index) const {
+        CheckKeys(table, {"id", "display_name", "camera"});
+        auto board = std::make_shared<Board>();
+        board->id = Text(table, "id", "Board" + std::to_string(index));
+        board->prefix = kBoardPrefix;
+        board->displayName = Text(table, "display_name", DefaultDisplayName(index));
+        const toml::array& cameras = TableArray(table, "camera", "[[board.camera]]");
+        std::set<std::string> ids;
+        for (size_t slot = 0; slot < cameras.size(); ++slot) {
+            const toml::table& camera = *cameras[slot].as_table();
+            if (slot == kMaxCameras) {
+                Fail(camera.source(),
+                     "more than " + std::to_string(kMaxCameras) + " cameras on board '" + board->id + "'");
+            }
+            board->cameras.push_back(std::make_shared<Camera>(ReadCamera(camera, index, slot)));
+            if (!ids.insert(board->cameras.back()->Identity().id).second) {
+                Fail(camera.source(), "camera id '" + board->cameras.back()->Identity().id +
+                                          "' is used twice on board '" + board->id + "'");
+            }
+        }
+        return board;
+    }
+
+    CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) const {
+        CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
+                          "frame_rate", "pattern", "images", "faults"});
+        CameraConfig config;
+        config.images = Images(table);
+        ReadSize(table, config);
+        const PixelFormatInfo& format = PixelFormat(table);
+        config.identity.id = Text(table, "id", "Cam" + std::to_string(board) + std::to_string(slot));
+        config.identity.vendor = Text(table, "vendor", kDefaultVendor);
+        config.identity.model = Text(table, "model", "QC-" + std::to_string(config.width) + ModelLetter(format));
+        config.identity.serialNumber = Text(table, "serial", "BX7Q" + TwoDigits(board) + TwoDigits(slot));
+        config.identity.userName = Text(table, "user_name", kDefaultUserName);
+        config.identity.pixelFormat = format.code;
+        config.frameRate = static_cast<uint32_t>(Number(table, "frame_rate", 60, 0, kMaxFrameRate));
+        config.pattern = Pattern(table, config.images != nullptr);
+        config.faults = Faults(table);
+        return config;
+    }
+
+    std::shared_ptr<const ImageSet> Images(const toml::table& table) const {
+        const toml::node* node = table.get("images");
+        if (node == nullptr) {
+            return nullptr;
+        }
+        const fs::path folder = m_folder / Text(table, "images", "");
+        std::shared_ptr<const ImageSet> images;
+        try {
+            images = LoadImageFolder(folder.string(), Camera::kMaxSize);
+        } catch (const std::runtime_error& problem) {
+            Fail(node->source(), problem.what());
+        }
+        if (!Camera::IsValidSize(images->width) || !Camera::IsValidSize(images->height)) {
+            Fail(node->source(), "images in '" + folder.string() + "' are " + std::to_string(images->width) + "x" +
+                                     std::to_string(images->height) + ", not a camera size (" +
+                                     std::to_string(Camera::kMinSize) + " to " + std::to_string(Camera::kMaxSize) +
+                                     " a side, a multiple of " + std::to_string(Camera::kSizeStep) + ")");
+        }
+        return images;
+    }
+
+    void ReadSize(const toml::table& table, CameraConfig& config) const {
+        config.width = Size(table, "width", config.images ? config.images->width : config.width);
+        config.height = Size(table, "height", config.images ? config.images->height : config.height);
+        if (config.images && (config.width != config.images->width || config.height != config.images->height)) {
+            const toml::node* set = table.get(config.width != config.images->width ? "width" : "height");
+            Fail(set->source(), "the camera is " + std::to_string(config.width) + "x" + std::to_string(config.height) +
+                                    " but its images in '" + config.images->folder + "' are " +
+                                    std::to_string(config.images->width) + "x" + std::to_string(config.images->height));
+        }
+    }
+
+    const PixelFormatInfo& PixelFormat(const toml::table& table) const {
+        const std::string name = Text(table, "pixel_format", "Mono8");
+        const PixelFormatInfo* begin = PixelFormatsBegin();
+        const PixelFormatInfo* end = begin + PixelFormatCount();
+        const PixelFormatInfo* found =
+            std::find_if(begin, end, [&name](const PixelFormatInfo& format) { return name == format.name; });
+        if (found == end) {
+            Fail(table.get("pixel_format")->source(), "unknown pixel format '" + name + "'");
+        }
+        return *found;
+    }
+
+    uint32_t Pattern(const toml::table& table, bool hasImages) const {
+        const std::string name = Text(table, "pattern", hasImages ? "images" : "moving-ramp");
+        const auto* found = std::find_if(std::begin(kPatterns), std::end(kPatterns),
+                                         [&name](const auto& pattern) { return name == pattern.first; });
+        if (found == std::end(kPatterns)) {
+            Fail(table.get("pattern")->source(), "unknown pattern '" + name +
+                                                     "' (moving-ramp, still-ramp, checkerboard, colour-bars or images)");
+        }
+        if (found->second == kPatternImages && !hasImages) {
+            Fail(table.get("pattern")->source(), "pattern 'images' needs an 'images' folder");
+        }
+        return found->second;
+    }
+
+    FaultSettings Faults(const toml::table& camera) const {
+        const toml::node* node = camera.get("faults");
+        if (node == nullptr) {
+            return {};
+        }
+        const toml::table* table = node->as_table();
+        if (table == nullptr) {
+            Fail(node->source(), "'faults' must be written as a [board.camera.faults] table");
+        }
+        CheckKeys(*table, {"fail_every", "timeout_every", "delay_ms", "drop_every", "incomplete_every"});
+        auto value = [&](const char* key) { return static_cast<uint32_t>(Number(*table, key, 0, 0, kMaxFaultValue)); };
+        return {value("fail_every"), value("timeout_every"), value("delay_ms"), value("drop_every"),
+                value("incomplete_every")};
+    }
+
+    const std::string m_path;
+    const fs::path m_folder;
+};
+
+}  // namespace
+
+std::shared_ptr<const Rig> LoadRigFile(const std::string& path) { return RigFileReader(path).Read(); }
+
+}  // namespace Quibbon::Sim

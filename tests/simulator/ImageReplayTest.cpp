@@ -1,0 +1,125 @@
+// Replayed images: PNG decoding into 16-bit samples, conversion into the camera's pixel format,
+// and frames that show the converted images in file name order.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "simulator/ImageReplay.h"
+#include "simulator/RigFile.h"
+#include "tests/simulator/SimHandles.h"
+#include "tests/simulator/TempFiles.h"
+
+namespace {
+
+using namespace Quibbon;
+
+constexpr uint32_t kMono8 = 0x01080001;
+constexpr uint32_t kMono12 = 0x01100005;
+constexpr uint32_t kBayerRG8 = 0x01080009;
+constexpr uint32_t kRGB8 = 0x02180014;
+
+std::vector<uint16_t> Samples(const sim_test::TempFolder& folder, const std::string& name, uint32_t channels) {
+    const Sim::SourceImage image = Sim::ReadPng((folder.Path() / name).string(), 4096);
+    EXPECT_EQ(image.channels, channels) << name;
+    EXPECT_EQ(image.width, 2u) << name;
+    return image.samples;
+}
+
+TEST(ImageReplayTest, PngFilesOfEveryKindDecodeToGreyOrColourSamples) {
+    sim_test::TempFolder folder;
+    const uint8_t grey[] = {0, 1, 128, 255};
+    const uint8_t greyAlpha[] = {10, 0, 20, 255, 30, 128, 40, 7};
+    const uint8_t rgba[] = {1, 2, 3, 0, 4, 5, 6, 255};
+    const uint8_t indices[] = {0, 1, 1, 0};
+    const uint16_t deep[] = {0, 1000, 65535, 4660};
+    sim_test::WritePng(folder, "grey.png", 2, 2, PNG_FORMAT_GRAY, grey);
+    sim_test::WritePng(folder, "ga.png", 2, 2, PNG_FORMAT_GA, greyAlpha);
+    sim_test::WritePng(folder, "rgba.png", 2, 1, PNG_FORMAT_RGBA, rgba);
+    sim_test::WritePng(folder, "palette.png", 2, 2, PNG_FORMAT_RGB_COLORMAP, indices, {255, 0, 0, 0, 0, 255});
+    sim_test::WritePng(folder, "deep.png", 2, 2, PNG_FORMAT_LINEAR_Y, deep);
+
+    EXPECT_EQ(Samples(folder, "grey.png", 1), (std::vector<uint16_t>{0, 257, 128 * 257, 65535}));
+    EXPECT_EQ(Samples(folder, "ga.png", 1), (std::vector<uint16_t>{10 * 257, 20 * 257, 30 * 257, 40 * 257}));
+    EXPECT_EQ(Samples(folder, "rgba.png", 3), (std::vector<uint16_t>{257, 514, 771, 1028, 1285, 1542}));
+    EXPECT_EQ(Samples(folder, "palette.png", 3),
+              (std::vector<uint16_t>{65535, 0, 0, 0, 0, 65535, 0, 0, 65535, 65535, 0, 0}));
+    EXPECT_EQ(Samples(folder, "deep.png", 1), (std::vector<uint16_t>{0, 1000, 65535, 4660}));
+}
+
+TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {
+    // Red, green, blue, white in the first row, black, grey, then two dark colours in the second.
+    const Sim::SourceImage colour{4, 2, 3, {0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,  //
+                                            0, 0, 0, 0x8080, 0x8080, 0x8080, 0x1234, 0x5678, 0x9ABC,  //
+                                            0x0F00, 0x0100, 0x00FF}};
+    EXPECT_EQ(Sim::ConvertImage(colour, kMono8), (std::vector<uint8_t>{76, 150, 29, 255, 0, 0x80, 0x49, 0x05}));
+    EXPECT_EQ(Sim::ConvertImage(colour, kRGB8),
+              (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255,
+                                    0, 0, 0, 0x80, 0x80, 0x80, 0x12, 0x56, 0x9A, 0x0F, 0x01, 0x00}));
+    // RG on even rows, GB on odd rows.
+    EXPECT_EQ(Sim::ConvertImage(colour, kBayerRG8), (std::vector<uint8_t>{255, 255, 0, 255, 0, 0x80, 0x56, 0x00}));
+
+    const Sim::SourceImage grey{4, 1, 1, {0x0000, 0x1234, 0xFFFF, 0x8001}};
+    EXPECT_EQ(Sim::ConvertImage(grey, kRGB8),
+              (std::vector<uint8_t>{0, 0, 0, 0x12, 0x12, 0x12, 0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x80}));
+    // Mono12: the top 12 bits, little-endian in two bytes.
+    EXPECT_EQ(Sim::ConvertImage(grey, kMono12), (std::vector<uint8_t>{0x00, 0x00, 0x23, 0x01, 0xFF, 0x0F, 0x00, 0x08}));
+}
+
+class ReplayRig : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Written out of name order: replay must follow the names, not the order of writing.
+        for (const char* name : {"c.png", "a.png", "b.png"}) {
+            std::vector<uint8_t> rgb(8 * 8 * 3);
+            for (size_t i = 0; i < rgb.size(); ++i) {
+                rgb[i] = static_cast<uint8_t>(i * 7 + static_cast<size_t>(name[0]) * 41);
+            }
+            sim_test::WritePng(folder, "shots/" + std::string(name), 8, 8, PNG_FORMAT_RGB, rgb.data());
+        }
+        std::string text = "[[board]]\n";
+        for (const char* format : {"Mono8", "BayerRG8", "RGB8"}) {
+            text += "[[board.camera]]\nimages = \"shots\"\npixel_format = \"" + std::string(format) + "\"\n";
+        }
+        rig = Sim::LoadRigFile(folder.WriteText("rig.toml", text));
+    }
+    std::vector<uint8_t> Converted(const char* name, uint32_t pixelFormat) const {
+        return Sim::ConvertImage(Sim::ReadPng((folder.Path() / "shots" / name).string(), 4096), pixelFormat);
+    }
+
+    sim_test::TempFolder folder;
+    std::shared_ptr<const Sim::Rig> rig;
+};
+
+TEST_F(ReplayRig, FramesShowTheConvertedImagesInNameOrder) {
+    const std::pair<const char*, uint32_t> cameras[] = {{"Cam00", kMono8}, {"Cam01", kBayerRG8}, {"Cam02", kRGB8}};
+    const char* order[] = {"a.png", "b.png", "c.png"};
+    for (const auto& [id, pixelFormat] : cameras) {
+        sim_test::OpenCamera camera(rig, "Board0", id);
+        EXPECT_EQ(camera.Get(kParamTestPattern), kPatternImages);
+        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
+        auto stream = camera.Stream();
+        for (uint32_t frame = 0; frame < 4; ++frame) {
+            std::vector<uint8_t> buffer(8 * 8 * 3);
+            uint64_t size = buffer.size();
+            FrameInfo info{};
+            ASSERT_EQ(stream->Grab(buffer.data(), &size, 0, &info), kOk);
+            EXPECT_EQ(info.pixelFormat, pixelFormat);
+            EXPECT_EQ(info.width, 8u);
+            buffer.resize(size);
+            EXPECT_EQ(buffer, Converted(order[frame % 3], pixelFormat)) << id << " frame " << frame;
+        }
+    }
+}
+
+TEST_F(ReplayRig, ImagesFixTheSizeWhileTheyAreShown) {
+    sim_test::OpenCamera camera(rig, "Board0", "Cam00");
+    EXPECT_EQ(camera.Get(kParamWidth), 8);
+    EXPECT_LT(camera.Set(kParamWidth, 16), 0);
+    ASSERT_EQ(camera.Set(kParamTestPattern, kPatternCheckerboard), kOk);
+    ASSERT_EQ(camera.Set(kParamWidth, 16), kOk);
+    EXPECT_LT(camera.Set(kParamTestPattern, kPatternImages), 0);
+    ASSERT_EQ(camera.Set(kParamWidth, 8), kOk);
+    EXPECT_EQ(camera.Set(kParamTestPattern, kPatternImages), kOk);
+}
+
+}  // namespace
