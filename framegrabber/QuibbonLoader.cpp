@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <utility>
 
 #include "gentl/TLInfo.h"
@@ -90,6 +91,8 @@ bool CQuibbonLoader::Load(std::string& sError) {
             continue;
         }
         m_p_get_system = reinterpret_cast<GetSystemFunction>(entry);
+        // Optional: a component that cannot tell why it has no system object lacks it.
+        m_p_get_last_error = reinterpret_cast<GetLastErrorFunction>(dlsym(handle, "QuibbonGetLastError"));
         m_str_path = candidate;
         return true;
     }
@@ -112,6 +115,24 @@ void CQuibbonLoader::GetSystem(Quibbon::ISystem** ppSystem) {
     }
 }
 
+std::string CQuibbonLoader::GetSystemError() {
+    GetLastErrorFunction entry = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        entry = m_p_get_last_error;
+    }
+    uint64_t size = 0;
+    if (entry == nullptr || entry(nullptr, &size) < 0 || size == 0) {
+        return std::string();
+    }
+    std::string text(size, '\0');
+    if (entry(&text[0], &size) < 0) {
+        return std::string();
+    }
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
 std::string CQuibbonLoader::LoadedPath() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_str_path;
@@ -129,5 +150,7 @@ CQuibbonLoader& ProducerLoader() {
 bool LoadQuibbon(std::string& sError) { return ProducerLoader().Load(sError); }
 
 void GetQuibbonSystem(Quibbon::ISystem** ppSystem) { ProducerLoader().GetSystem(ppSystem); }
+
+std::string GetQuibbonSystemError() { return ProducerLoader().GetSystemError(); }
 
 }  // namespace GenTL

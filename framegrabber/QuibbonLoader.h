@@ -30,21 +30,26 @@ public:
     bool Load(std::string& sError);
     // Stores the component's system object, or null when the component is not loaded.
     void GetSystem(Quibbon::ISystem** ppSystem);
+    // Why the component's last GetSystem stored null, when the component can tell; empty else.
+    std::string GetSystemError();
     // Path the component was loaded from; empty before a successful Load.
     std::string LoadedPath();
 
 private:
     using GetSystemFunction = void (*)(Quibbon::ISystem**);
+    using GetLastErrorFunction = int32_t (*)(char*, uint64_t*);
 
     std::mutex m_mutex;
     std::vector<std::string> m_vec_str_candidates;
     std::string m_str_path;
     GetSystemFunction m_p_get_system = nullptr;
+    GetLastErrorFunction m_p_get_last_error = nullptr;
 };
 
 // The producer's own loader, searching beside the producer's file and in the GenICam runtime
 // library directory fixed at build time.
 bool LoadQuibbon(std::string& sError);
 void GetQuibbonSystem(Quibbon::ISystem** ppSystem);
+std::string GetQuibbonSystemError();
 
 }  // namespace GenTL

@@ -25,6 +25,7 @@ private:
         explicit name(const std::string& message) : gentl_exception(code, message) {}   \
     };
 
+QUARVO_GENTL_EXCEPTION(error_exception, -1001)
 QUARVO_GENTL_EXCEPTION(not_initialized_exception, -1002)
 QUARVO_GENTL_EXCEPTION(implementation_exception, -1003)
 QUARVO_GENTL_EXCEPTION(resource_in_use_exception, -1004)

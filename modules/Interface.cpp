@@ -237,8 +237,14 @@ std::vector<std::shared_ptr<CDeviceInfo>> CInterface::ReadComponentDevices() {
         const std::string vendor = parameter(Quibbon::kParamVendor);
         const std::string model = parameter(Quibbon::kParamModel);
         const std::string serial = parameter(Quibbon::kParamSerialNumber);
+        const std::string userName = parameter(Quibbon::kParamUserName);
         device->Release();
-        fresh.push_back(std::make_shared<CDeviceInfo>(id, vendor, model, serial));
+        auto record = std::make_shared<CDeviceInfo>(id, vendor, model, serial);
+        // A camera that names itself keeps its name; the record's default stands otherwise.
+        if (!userName.empty()) {
+            record->m_str_user_defined_name = userName;
+        }
+        fresh.push_back(std::move(record));
     }
     return fresh;
 }

@@ -86,6 +86,11 @@ bool CTL::TLOpen(void** phSystem) {
     }
     GetQuibbonSystem(&m_p_system);
     if (m_p_system == nullptr) {
+        // The component says why, for example a rig file it could not use.
+        const std::string reason = GetQuibbonSystemError();
+        if (!reason.empty()) {
+            throw error_exception(reason);
+        }
         return false;
     }
     InitPort();
