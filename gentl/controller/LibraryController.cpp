@@ -40,6 +40,13 @@ void ClearLocked(CCriticalSection& section, Map& map, std::atomic<size_t>& count
 
 }  // namespace
 
+CLibraryController::CLibraryController() {
+    // The registry must outlive the controller, whose destructor may still close modules.
+    CHandleRegistry::Instance();
+}
+
+CLibraryController::~CLibraryController() { CloseLib(); }
+
 int CLibraryController::Check_SetupInitialized() {
     if (!m_b_initialized) {
         return GetErrorCode(GC_ERR_NOT_INITIALIZED, "GC_ERR_NOT_INITIALIZED");

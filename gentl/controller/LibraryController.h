@@ -34,10 +34,12 @@ struct S_Announced_Buffer_Information {
 // devices -> data streams / ports.
 class CLibraryController {
 public:
-    CLibraryController() = default;
+    CLibraryController();
     CLibraryController(const CLibraryController&) = delete;
     CLibraryController& operator=(const CLibraryController&) = delete;
-    ~CLibraryController() = default;
+    // A consumer that unloads the library without GCCloseLib would leave acquisition threads
+    // running in unmapped code: whatever is still open is closed first.
+    ~CLibraryController();
 
     // Guards: record their failure and return its code, 0 when they pass.
     int Check_SetupInitialized();

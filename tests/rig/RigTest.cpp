@@ -226,16 +226,16 @@ TEST_F(RigStream, IncompleteFramesAreFlaggedAndFailedGrabsReported) {
     EVENT_HANDLE errors = nullptr;
     ASSERT_EQ(GC_ERR_SUCCESS, lib.GCRegisterEvent(stream, EVENT_ERROR, &errors));
     AnnounceAndQueue(5);
-    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE));
-    const auto frames = Take(6);
-    ASSERT_EQ(6u, frames.size());
+    // Seven frames take nine grabs that find a frame due: the 4th and the 8th fail.
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, 7));
+    const auto frames = Take(7);
+    ASSERT_EQ(7u, frames.size());
     // The failed grabs use up no frame number: IDs stay consecutive, every 2nd frame is incomplete.
     for (size_t i = 0; i < frames.size(); ++i) {
         EXPECT_EQ(i, frames[i].first);
         EXPECT_EQ(i % 2 == 1, frames[i].second) << "frame " << i;
     }
     ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT));
-    // Eight grabs found a frame for six frames: the 4th and the 8th failed.
     size_t reported = 0;
     for (char data[256]; reported < 3; ++reported) {
         size_t size = sizeof data;

@@ -276,3 +276,33 @@ INSTANTIATE_TEST_SUITE_P(Closes, ClosingMidAcquisition,
 
 }  // namespace
 }  // namespace quarvo_test
+
+namespace quarvo_test {
+namespace {
+
+// A consumer that unloads the producer in the middle of an acquisition, without closing anything,
+// must not leave its acquisition thread running in unloaded code.
+TEST(UnloadWithoutClosing, StopsTheAcquisitionFirst) {
+    for (int round = 0; round < 2; ++round) {
+        ProducerLib lib;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.GCInitLib());
+        TL_HANDLE system = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.TLOpen(&system));
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.TLUpdateInterfaceList(system, nullptr, 100));
+        IF_HANDLE iface = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.TLOpenInterface(system, "QB::Board0", &iface));
+        DEV_HANDLE device = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.IFOpenDevice(iface, "Cam00", DEVICE_ACCESS_CONTROL, &device));
+        DS_HANDLE stream = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(device, "DS0", &stream));
+        for (int i = 0; i < 5; ++i) {
+            BUFFER_HANDLE buffer = nullptr;
+            ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAllocAndAnnounceBuffer(stream, 640 * 480, nullptr, &buffer));
+            ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffer));
+        }
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE));
+    }
+}
+
+}  // namespace
+}  // namespace quarvo_test
