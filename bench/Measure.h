@@ -23,6 +23,14 @@ inline uint64_t MonotonicNs() {
     return static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
 }
 
+// CPU time of the whole process (all threads: the consumer loop and the producer's acquisition
+// thread), which a busy machine disturbs less than the wall time.
+inline uint64_t ProcessCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
+}
+
 // The q-quantile (0..1) of the values, nearest rank; 0 for none.
 inline double Quantile(std::vector<double> values, double q) {
     if (values.empty()) {

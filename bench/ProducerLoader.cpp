@@ -2,12 +2,16 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace quarvo_bench {
 
 Producer::Producer(const std::string& path) {
-    const std::string file = path.empty() ? std::string(QUARVO_CTI_PATH) : path;
+    const char* chosen = std::getenv("QUARVO_BENCH_PRODUCER");
+    const std::string file = !path.empty()                          ? path
+                             : chosen != nullptr && *chosen != '\0' ? std::string(chosen)
+                                                                     : std::string(QUARVO_CTI_PATH);
     m_handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (m_handle == nullptr) {
         throw std::runtime_error("cannot load " + file + ": " + dlerror());

@@ -18,8 +18,9 @@ namespace quarvo_bench {
 
 class Producer {
 public:
-    // Loads the producer at path (the built Quarvo.cti when empty); throws std::runtime_error when
-    // it cannot be loaded or lacks an export.
+    // Loads the producer at path; when path is empty, the one named by the environment variable
+    // QUARVO_BENCH_PRODUCER, else the built Quarvo.cti (it finds libQuibbon.so beside itself).
+    // Throws std::runtime_error when it cannot be loaded or lacks an export.
     explicit Producer(const std::string& path = {});
     ~Producer();
     Producer(const Producer&) = delete;

@@ -25,11 +25,14 @@ void Frames(benchmark::State& state, StreamSettings settings) {
         for (int i = 0; i < kWarmUpFrames; ++i) {
             stream.Queue(stream.Next());
         }
+        const uint64_t cpuBefore = ProcessCpuNs();
         for (auto _ : state) {
             stream.Queue(stream.Next());
         }
+        const uint64_t cpuNs = ProcessCpuNs() - cpuBefore;
         stream.Stop();
         SetFrameCounters(state, stream.PayloadSize());
+        state.counters["cpu_us_per_frame"] = static_cast<double>(cpuNs) / 1e3 / static_cast<double>(state.iterations());
     } catch (const std::exception& problem) {
         state.SkipWithError(problem.what());
     }
