@@ -124,6 +124,9 @@ void PrintSummary(const KeepingReporter& r) {
                 NsPerCall(r.Find(kQuarvoReadRemote, 1)), NsPerCall(r.Find(kQuarvoReadRemote, 2)),
                 NsPerCall(r.Find(kQuarvoReadRemote, 4)), NsPerCall(r.Find(kQuarvoReadSystem, 1)),
                 NsPerCall(r.Find(kQuarvoReadSystem, 2)), NsPerCall(r.Find(kQuarvoReadSystem, 4)));
+    std::printf("   each thread its own module (System, interface, device, stream) %.0f / %.0f / %.0f\n",
+                NsPerCall(r.Find(kQuarvoReadOwnModule, 1)), NsPerCall(r.Find(kQuarvoReadOwnModule, 2)),
+                NsPerCall(r.Find(kQuarvoReadOwnModule, 4)));
     const double moduleNs = NsPerCall(r.Find(kQuarvoReadSystem, 1));
     std::printf("   target module register < 200 ns: %s\n", Verdict(moduleNs < 200, moduleNs > 0));
     std::printf("   DSAnnounceBuffer + DSRevokeBuffer: %.2f us\n", NsPerCall(r.Find(kQuarvoAnnounceRevoke)) / 1e3);

@@ -105,37 +105,54 @@ void Pacing(benchmark::State& state, StreamSettings settings) {
 // A stream without buffers, shared by the threads of one register benchmark: the first thread
 // opens it before the loop (the loop starts together for all threads) and closes it after.
 std::unique_ptr<QuarvoStream> g_register_stream;
-std::atomic<PORT_HANDLE> g_register_port{nullptr};
 
-enum class PortTarget { RemoteWidth, SystemRegister };
+struct PortRegister {
+    PORT_HANDLE port;
+    uint64_t address;
+};
+// What each thread reads, set by the first thread before the loop.
+std::atomic<PortRegister*> g_port_registers{nullptr};
+PortRegister g_registers[4];
+
+enum class PortTarget {
+    RemoteWidth,     // every thread the camera's WidthReg
+    SystemRegister,  // every thread the same plain register of the System port
+    OwnModule,       // each thread a plain register of a module of its own: System, interface, device, stream
+};
 
 void ReadPort(benchmark::State& state, PortTarget target) {
     Producer& producer = TheProducer();
     if (state.thread_index() == 0) {
         try {
-            if (target == PortTarget::RemoteWidth) {
-                g_register_stream = std::make_unique<QuarvoStream>(StreamSettings{Camera::Mono8, 640, 480, 0, 0});
-                g_register_port = g_register_stream->RemotePort();
-            } else {
-                g_register_port = TheSystem();
+            g_register_stream = std::make_unique<QuarvoStream>(StreamSettings{Camera::Mono8, 640, 480, 0, 0});
+            const QuarvoStream& stream = *g_register_stream;
+            const PortRegister own[4] = {{TheSystem(), kRegSystemVersionMajor},
+                                         {stream.Interface(), kRegInterfaceDevicesOpen},
+                                         {stream.Device(), kRegDeviceStreamCount},
+                                         {stream.Stream(), kRegStreamAnnounced}};
+            for (int i = 0; i < 4; ++i) {
+                g_registers[i] = target == PortTarget::RemoteWidth      ? PortRegister{stream.RemotePort(), kRegWidth}
+                                 : target == PortTarget::SystemRegister ? own[0]
+                                                                        : own[i];
             }
+            g_port_registers = g_registers;
         } catch (const std::exception& problem) {
             state.SkipWithError(problem.what());
         }
     }
-    const uint64_t address = target == PortTarget::RemoteWidth ? kRegWidth : kRegSystemVersionMajor;
     bool failed = false;
     for (auto _ : state) {
+        const PortRegister& read = g_port_registers.load(std::memory_order_relaxed)[state.thread_index() % 4];
         uint32_t value = 0;
         size_t size = sizeof value;
-        failed |= producer.GCReadPort(g_register_port.load(std::memory_order_relaxed), address, &value, &size) !=
-                  GC_ERR_SUCCESS;
+        failed |= producer.GCReadPort(read.port, read.address, &value, &size) != GC_ERR_SUCCESS;
         benchmark::DoNotOptimize(value);
     }
     if (failed) {
         state.SkipWithError("GCReadPort failed");
     }
     if (state.thread_index() == 0) {
+        g_port_registers = nullptr;
         g_register_stream.reset();
     }
 }
@@ -201,6 +218,7 @@ void RegisterQuarvoBenchmarks() {
 
     RegisterBenchmark(kQuarvoReadRemote, ReadPort, PortTarget::RemoteWidth)->UseRealTime()->ThreadRange(1, 4);
     RegisterBenchmark(kQuarvoReadSystem, ReadPort, PortTarget::SystemRegister)->UseRealTime()->ThreadRange(1, 4);
+    RegisterBenchmark(kQuarvoReadOwnModule, ReadPort, PortTarget::OwnModule)->UseRealTime()->ThreadRange(1, 4);
     RegisterBenchmark(kQuarvoAnnounceRevoke, AnnounceRevoke)->UseRealTime();
 
     RegisterBenchmark(kQuarvoPacing, Pacing, StreamSettings{Camera::Mono8, 640, 480, 60})

@@ -15,8 +15,12 @@ constexpr uint64_t kRegWidth = 0x104;
 constexpr uint64_t kRegHeight = 0x108;
 constexpr uint64_t kRegPayloadSize = 0x114;
 constexpr uint64_t kRegFrameRate = 0x118;
-// A plain read-only register of the System port (GenTL major version).
+// Plain read-only registers of the modules' ports: the System's GenTL major version, the
+// interface's count of open devices, the device's stream count, the stream's announced count.
 constexpr uint64_t kRegSystemVersionMajor = 0xDC;
+constexpr uint64_t kRegInterfaceDevicesOpen = 0x590;
+constexpr uint64_t kRegDeviceStreamCount = 0x4;
+constexpr uint64_t kRegStreamAnnounced = 0x4;
 
 // Devices of board 0 of the default rig.
 enum class Camera : uint32_t { Mono8 = 0, RGB8 = 1 };
@@ -50,6 +54,8 @@ public:
     uint64_t Timestamp(BUFFER_HANDLE buffer);
 
     size_t PayloadSize() const { return m_payload; }
+    IF_HANDLE Interface() const { return m_interface; }
+    DEV_HANDLE Device() const { return m_device; }
     DS_HANDLE Stream() const { return m_stream; }
     PORT_HANDLE RemotePort() const { return m_remote; }
     // Reads and writes a 32-bit register of the camera.

@@ -16,6 +16,7 @@ constexpr const char* kQuarvoLatencyIdle = "Quarvo/Latency/Mono8/640x480/1000fps
 constexpr const char* kQuarvoLatencyBusy = "Quarvo/Latency/Mono8/640x480/unthrottled";
 constexpr const char* kQuarvoReadRemote = "Quarvo/GCReadPort/remote_WidthReg";
 constexpr const char* kQuarvoReadSystem = "Quarvo/GCReadPort/System_register";
+constexpr const char* kQuarvoReadOwnModule = "Quarvo/GCReadPort/module_register_per_thread";
 constexpr const char* kQuarvoAnnounceRevoke = "Quarvo/DSAnnounceBuffer+DSRevokeBuffer";
 constexpr const char* kQuarvoPacing = "Quarvo/Pacing/Mono8/640x480/60fps";
 
