@@ -270,6 +270,8 @@ void CDataStream::DSQueueBuffer(void* hBuffer) {
     buffer->m_i_size_filled = 0;
     buffer->m_i_data_size = 0;
     m_deque_input.push_back(buffer.get());
+    // Notified after unlocking, so that the woken acquisition thread does not block on the lock.
+    input.unlock();
     m_cv_input.notify_one();
 }
 

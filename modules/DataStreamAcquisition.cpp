@@ -169,24 +169,28 @@ int32_t CDataStream::FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& in
 void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, int32_t iResult) {
     const bool truncated = iResult == Quibbon::kTruncated;
     const bool incomplete = truncated || (info.flags & Quibbon::kFrameIncomplete) != 0;
-    buffer.m_i_width = info.width;
-    buffer.m_i_height = info.height;
-    buffer.m_i_delivered_image_height = info.height;
-    buffer.m_i_pixel_format = info.pixelFormat;
-    buffer.m_i_chunk_layout_id = 0;
-    buffer.m_b_contains_chunk_data = info.chunkMode != 0;
-    buffer.m_i_payload_type = info.chunkMode != 0 ? kPayloadTypeChunkOnly : kPayloadTypeImage;
-    buffer.m_i_delivered_chunk_payload_size = info.filledSize;
-    buffer.m_i_data_size = info.filledSize;
-    buffer.m_i_size_filled = info.filledSize;
-    buffer.m_b_data_larger_than_buffer = truncated;
-    buffer.m_b_is_incomplete = incomplete;
+    // The description needs no ordering of its own: the output-queue lock below publishes it to
+    // the consumer that takes the buffer, and a query racing with the thread may see it half
+    // written either way. The queue flags further down keep their order.
+    constexpr auto kRelaxed = std::memory_order_relaxed;
+    buffer.m_i_width.store(info.width, kRelaxed);
+    buffer.m_i_height.store(info.height, kRelaxed);
+    buffer.m_i_delivered_image_height.store(info.height, kRelaxed);
+    buffer.m_i_pixel_format.store(info.pixelFormat, kRelaxed);
+    buffer.m_i_chunk_layout_id.store(0, kRelaxed);
+    buffer.m_b_contains_chunk_data.store(info.chunkMode != 0, kRelaxed);
+    buffer.m_i_payload_type.store(info.chunkMode != 0 ? kPayloadTypeChunkOnly : kPayloadTypeImage, kRelaxed);
+    buffer.m_i_delivered_chunk_payload_size.store(info.filledSize, kRelaxed);
+    buffer.m_i_data_size.store(info.filledSize, kRelaxed);
+    buffer.m_i_size_filled.store(info.filledSize, kRelaxed);
+    buffer.m_b_data_larger_than_buffer.store(truncated, kRelaxed);
+    buffer.m_b_is_incomplete.store(incomplete, kRelaxed);
     buffer.SetTimestamp(GetTimeStamp());
     m_i_frame_counter += info.droppedBefore;
-    buffer.m_i_frame_id = m_i_frame_counter++;
-    buffer.m_b_image_present = true;
-    buffer.m_b_is_acquiring = false;
-    buffer.m_b_new_data = true;
+    buffer.m_i_frame_id.store(m_i_frame_counter++, kRelaxed);
+    buffer.m_b_image_present.store(true, kRelaxed);
+    buffer.m_b_is_acquiring.store(false, kRelaxed);
+    buffer.m_b_new_data.store(true, kRelaxed);
     ++m_i_delivered;
     if (m_i_frames_remaining.load() != kNoLimit && m_i_frames_remaining.load() != 0) {
         --m_i_frames_remaining;

@@ -265,12 +265,14 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
         return kStopped;
     }
     RunningGrab running(lock, session, m_changed);
-    const GrabWait wait{session, m_stops, Clock::now() + std::chrono::milliseconds(timeoutMs)};
+    // One reading of the clock serves the deadline and, when the frame is due at once, the frame.
+    const Clock::time_point now = Clock::now();
+    const GrabWait wait{session, m_stops, now + std::chrono::milliseconds(timeoutMs)};
     if (m_faults.CountGrabCall()) {
         return WaitUntil(lock, wait, Clock::time_point::max());
     }
     TakenFrame taken{};
-    const int32_t result = TakeFrame(lock, wait, session, taken);
+    const int32_t result = TakeFrame(lock, wait, session, taken, now);
     if (result != kOk) {
         return result;
     }
@@ -319,12 +321,11 @@ int32_t Camera::WaitUntil(std::unique_lock<std::mutex>& lock, const GrabWait& wa
     }
 }
 
-int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait) {
+int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point& now) {
     for (;;) {
         if (const int32_t interrupted = Interruption(wait); interrupted != kOk) {
             return interrupted;
         }
-        const Clock::time_point now = Clock::now();
         if (FrameReady(now)) {
             return kOk;
         }
@@ -332,27 +333,33 @@ int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait&
             return kTimedOut;
         }
         Sleep(lock, Triggered() ? std::min(wait.deadline, NextDue(now)) : wait.deadline);
+        now = Clock::now();
     }
 }
 
-int32_t Camera::WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait) {
-    const int32_t due = WaitForFrame(lock, wait);
+int32_t Camera::WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait,
+                                    Clock::time_point& now) {
+    const int32_t due = WaitForFrame(lock, wait, now);
     const uint32_t delayMs = m_faults.DelayMs();
     if (due != kOk || delayMs == 0) {
         return due;
     }
-    const int32_t delayed = WaitUntil(lock, wait, Clock::now() + std::chrono::milliseconds(delayMs));
+    const int32_t delayed = WaitUntil(lock, wait, now + std::chrono::milliseconds(delayMs));
+    if (delayed != kOk) {
+        return delayed;
+    }
     // Another session may have taken the frame meanwhile.
-    return delayed == kOk ? WaitForFrame(lock, wait) : delayed;
+    now = Clock::now();
+    return WaitForFrame(lock, wait, now);
 }
 
 int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session,
-                          TakenFrame& taken) {
+                          TakenFrame& taken, Clock::time_point now) {
     for (;;) {
-        if (const int32_t due = WaitForDelayedFrame(lock, wait); due != kOk) {
+        if (const int32_t due = WaitForDelayedFrame(lock, wait, now); due != kOk) {
             return due;
         }
-        UseFrameSlot();
+        UseFrameSlot(now);
         if (m_faults.CountDueFrame()) {
             return kCameraError;
         }
@@ -378,11 +385,10 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
     }
 }
 
-void Camera::UseFrameSlot() {
+void Camera::UseFrameSlot(Clock::time_point now) {
     if (m_settings.triggerMode) {
         --m_pendingTriggers;
     }
-    const Clock::time_point now = Clock::now();
     const Clock::time_point due = NextDue(now);
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
     m_lastFrame = (now - due < FrameInterval()) ? due : now;

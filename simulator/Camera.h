@@ -139,14 +139,17 @@ private:
     // Waits until `until` (kOk) unless the deadline comes first (kTimedOut) or the grab is
     // interrupted.
     int32_t WaitUntil(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point until);
-    // Waits until a frame may be taken.
-    int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait);
+    // Waits until a frame may be taken. now is a reading of the clock taken just before; the clock
+    // is read again only after a wait, and now is left at the reading that found the frame due.
+    int32_t WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point& now);
     // The same, the injected delay later.
-    int32_t WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait);
+    int32_t WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, Clock::time_point& now);
     // Takes frames until one is delivered: each uses up the trigger and the frame slot; a failed
     // one ends the grab, a dropped one uses a frame number and the grab waits on.
-    int32_t TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session, TakenFrame& taken);
-    void UseFrameSlot();
+    int32_t TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session, TakenFrame& taken,
+                      Clock::time_point now);
+    // Takes the frame slot that is due at now.
+    void UseFrameSlot(Clock::time_point now);
     std::shared_ptr<const FrameSource> Source(const ImageSpec& imageSpec);
 
     const CameraIdentity m_identity;

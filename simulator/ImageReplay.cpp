@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "simulator/FrameCopy.h"
 #include "simulator/PixelEncoding.h"
 
 namespace Quibbon::Sim {
@@ -45,7 +46,8 @@ ImageReplay::ImageReplay(const ImageSet& images, uint32_t pixelFormat) {
 
 void ImageReplay::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     const std::vector<uint8_t>& image = m_frames[frame % m_frames.size()];
-    std::memcpy(destination, image.data(), std::min<uint64_t>(bytes, image.size()));
+    const uint64_t written = std::min<uint64_t>(bytes, image.size());
+    FrameWriter(written).Copy(destination, image.data(), written);
 }
 
 }  // namespace Quibbon::Sim

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "framegrabber/Quibbon.h"
+#include "simulator/FrameCopy.h"
 
 namespace Quibbon::Sim {
 
@@ -206,11 +207,12 @@ void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint6
     // further down; the other patterns do not move.
     const uint32_t variant = frame % m_variants;
     const uint32_t start = m_spec.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
+    const FrameWriter writer(bytes);
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
         const uint8_t* tile = m_tiles.data() + (size_t{variant} * m_planes + plane) * m_tileRows * m_rowBytes;
         for (uint32_t y = 0; y < m_spec.height && bytes > 0; y += m_blockRows) {
             const uint64_t block = std::min(bytes, uint64_t{std::min(m_blockRows, m_spec.height - y)} * m_rowBytes);
-            std::memcpy(destination, tile + uint64_t{start} * m_rowBytes, block);
+            writer.Copy(destination, tile + uint64_t{start} * m_rowBytes, block);
             destination += block;
             bytes -= block;
         }
@@ -218,10 +220,11 @@ void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint6
 }
 
 void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+    const FrameWriter writer(bytes);
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
         for (uint32_t y = 0; y < m_spec.height && bytes > 0; ++y) {
             const uint64_t row = std::min(bytes, m_rowBytes);
-            std::memcpy(destination, m_rows->Row(plane, y, frame), row);
+            writer.Copy(destination, m_rows->Row(plane, y, frame), row);
             destination += row;
             bytes -= row;
         }

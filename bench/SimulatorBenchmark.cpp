@@ -1,5 +1,6 @@
 // Generation bandwidth of the simulated camera for several pixel formats, each next to memset
-// on a buffer of the same size.
+// on buffers of the same size: one buffer written again and again (which the caches may hold), and
+// 16 buffers written in turn, as an acquisition with 16 queued buffers writes them.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -26,33 +27,40 @@ ImageSpec SpecOf(const benchmark::State& state, uint32_t format) {
             Quibbon::kPatternMovingRamp};
 }
 
+// Arguments: width, height, number of buffers written in turn.
+std::vector<std::vector<uint8_t>> Buffers(const benchmark::State& state, uint64_t bytes) {
+    return std::vector<std::vector<uint8_t>>(static_cast<size_t>(state.range(2)), std::vector<uint8_t>(bytes, 1));
+}
+
 void BM_Generate(benchmark::State& state, uint32_t format) {
     const ImageGenerator generator(SpecOf(state, format));
-    std::vector<uint8_t> buffer(generator.PayloadSize());
+    auto buffers = Buffers(state, generator.PayloadSize());
     uint32_t frame = 0;
     for (auto _ : state) {
-        generator.Render(frame++, buffer.data());
-        benchmark::DoNotOptimize(buffer.data());
+        generator.Render(frame, buffers[frame % buffers.size()].data());
+        ++frame;
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * buffer.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * generator.PayloadSize()));
 }
 
 void BM_Memset(benchmark::State& state, uint32_t format) {
     const ImageGenerator generator(SpecOf(state, format));
-    std::vector<uint8_t> buffer(generator.PayloadSize());
-    int value = 0;
+    auto buffers = Buffers(state, generator.PayloadSize());
+    uint32_t frame = 0;
     for (auto _ : state) {
-        std::memset(buffer.data(), value++ & 0xFF, buffer.size());
-        benchmark::DoNotOptimize(buffer.data());
+        std::memset(buffers[frame % buffers.size()].data(), frame & 0xFF, generator.PayloadSize());
+        ++frame;
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * buffer.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * generator.PayloadSize()));
 }
 
-#define QUARVO_FORMAT_BENCHMARKS(name, code)                                                   \
-    BENCHMARK_CAPTURE(BM_Generate, name, code)->Args({640, 480})->Args({4096, 3072});        \
-    BENCHMARK_CAPTURE(BM_Memset, name, code)->Args({640, 480})->Args({4096, 3072});
+#define QUARVO_SIZES Args({640, 480, 1})->Args({640, 480, 16})->Args({2048, 2048, 1})->Args({2048, 2048, 16}) \
+                         ->Args({4096, 3072, 1})->Args({4096, 3072, 16})->UseRealTime()
+#define QUARVO_FORMAT_BENCHMARKS(name, code)                 \
+    BENCHMARK_CAPTURE(BM_Generate, name, code)->QUARVO_SIZES; \
+    BENCHMARK_CAPTURE(BM_Memset, name, code)->QUARVO_SIZES;
 
 QUARVO_FORMAT_BENCHMARKS(Mono8, kMono8)
 QUARVO_FORMAT_BENCHMARKS(BayerRG8, kBayerRG8)
