@@ -56,7 +56,12 @@ void CEventObj::CheckNotShutDown() const {
 
 bool CEventObj::ChangeRegistration(bool bFrom, bool bTo) {
     CheckNotShutDown();
-    return m_b_registered.compare_exchange_strong(bFrom, bTo);
+    if (m_b_registered.compare_exchange_strong(bFrom, bTo)) {
+        return true;
+    }
+    // The module may have closed meanwhile on another thread, which unregisters the event.
+    CheckNotShutDown();
+    return false;
 }
 
 CEventObj::Deadline CEventObj::DeadlineAfter(uint64_t iTimeout) {
