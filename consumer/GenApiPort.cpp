@@ -70,12 +70,12 @@ ArvGcNode* GenApiPort::Node(const std::string& name) const {
     return node;
 }
 
-std::set<std::string> GenApiPort::EnumerationEntries(const std::string& name) {
+std::vector<std::string> GenApiPort::EnumerationEntries(const std::string& name) {
     guint count = 0;
     const char** entries = On<ArvGcEnumeration>(name, [&count](ArvGcEnumeration* node, GError** error) {
         return arv_gc_enumeration_dup_available_string_values(node, &count, error);
     });
-    std::set<std::string> names(entries, entries + count);
+    std::vector<std::string> names(entries, entries + count);
     g_free(entries);
     return names;
 }

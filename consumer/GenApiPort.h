@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "consumer/Errors.h"
 #include "consumer/GenTLPortDevice.h"
@@ -95,8 +96,8 @@ public:
     int64_t EnumerationValue(const std::string& name) {
         return On<ArvGcEnumeration>(name, arv_gc_enumeration_get_int_value);
     }
-    // The names of the entries that can be selected now.
-    std::set<std::string> EnumerationEntries(const std::string& name);
+    // The names of the entries that can be selected now, in the document's order.
+    std::vector<std::string> EnumerationEntries(const std::string& name);
     bool IsAvailable(const std::string& name) {
         return On<ArvGcFeatureNode>(name, arv_gc_feature_node_is_available) != FALSE;
     }
