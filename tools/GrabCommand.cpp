@@ -5,6 +5,7 @@
 
 #include "consumer/Acquisition.h"
 #include "consumer/AcquisitionStatistics.h"
+#include "consumer/FeatureAccess.h"
 #include "consumer/PixelFormat.h"
 #include "tools/ImageWriter.h"
 #include "tools/Progress.h"
@@ -49,6 +50,8 @@ GrabCommand::GrabCommand(CLI::App& parent, const GlobalOptions& global)
         .add_option("-f,--format", m_format, "png: 8-bit grey or RGB; pgm: PGM or PPM of the same; raw: the payload as delivered")
         ->check(CLI::IsMember({"png", "pgm", "raw"}))
         ->capture_default_str();
+    App().add_flag("--trigger", m_trigger,
+                   "Trigger each frame by software: TriggerMode=On, then TriggerSoftware before each frame");
     m_acquisition.AddTo(App());
 }
 
@@ -59,12 +62,18 @@ void GrabCommand::Run() {
     const std::string device = session.OpenedDevice().ID();
     GenApiPort& remote = session.Port(Module::Remote);
     ApplyAssignments(remote, m_acquisition.settings);
+    if (m_trigger) {
+        FeatureAccess(remote).Set("TriggerMode", "On");
+    }
     const ImageWriter writer(format, m_out, device);
     Acquisition acquisition(session.OpenedDevice(), remote, m_acquisition.buffers, m_frames);
     Progress progress(std::cout, Progress::OutputIsTerminal(), m_frames);
     AcquisitionStatistics statistics;
     DeliveredBuffer last;
     for (uint64_t done = 0; done < m_frames; ++done) {
+        if (m_trigger) {
+            remote.Execute("TriggerSoftware");
+        }
         const auto buffer = acquisition.Next(m_acquisition.timeoutMs);
         if (!buffer) {
             progress.Finish();

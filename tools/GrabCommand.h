@@ -19,6 +19,7 @@ private:
     uint64_t m_frames = 10;
     std::string m_out = ".";
     std::string m_format = "png";
+    bool m_trigger = false;
 };
 
 // "640 x 480 Mono8" for a delivered image.

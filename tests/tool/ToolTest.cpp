@@ -118,7 +118,8 @@ TEST_F(Tool, GrabWritesTheCamerasImages) {
 }
 
 TEST_F(Tool, GrabsColourAsRgbAndRawAsDelivered) {
-    ASSERT_EQ(0, Run({"grab", "-d", "Cam01", "-n", "1", "--out", out.Path()}).exitCode);
+    // Software-triggered: without the triggers the camera in trigger mode would deliver nothing.
+    ASSERT_EQ(0, Run({"grab", "-d", "Cam01", "-n", "1", "--trigger", "--out", out.Path()}).exitCode);
     ASSERT_EQ(0, Run({"grab", "-d", "Cam11", "-n", "1", "--format", "raw", "--out", out.Path()}).exitCode);
     const auto files = FilesIn(out.Path());
     ASSERT_EQ(2u, files.size());
