@@ -143,12 +143,13 @@ FeatureDescription FeatureAccess::Describe(const std::string& name) {
         }
         return description;
     }
+    const char* unit = nullptr;
     if (ARV_IS_GC_FLOAT(node)) {
-        description.unit = arv_gc_float_get_unit(ARV_GC_FLOAT(node)) ? arv_gc_float_get_unit(ARV_GC_FLOAT(node)) : "";
+        unit = arv_gc_float_get_unit(ARV_GC_FLOAT(node));
     } else if (ARV_IS_GC_INTEGER(node) && !ARV_IS_GC_ENUMERATION(node) && !ARV_IS_GC_BOOLEAN(node)) {
-        const char* unit = arv_gc_integer_get_unit(ARV_GC_INTEGER(node));
-        description.unit = unit != nullptr ? unit : "";
+        unit = arv_gc_integer_get_unit(ARV_GC_INTEGER(node));
     }
+    description.unit = unit != nullptr ? unit : "";
     if (ARV_IS_GC_COMMAND(node) || (description.access != "RO" && description.access != "RW")) {
         return description;
     }

@@ -76,7 +76,6 @@ void GrabCommand::Run() {
         }
         const auto buffer = acquisition.Next(m_acquisition.timeoutMs);
         if (!buffer) {
-            progress.Finish();
             throw GenTLError("EventGetData", GC_ERR_TIMEOUT,
                              "no image within " + std::to_string(m_acquisition.timeoutMs) + " ms after " +
                                  std::to_string(done) + " of " + std::to_string(m_frames) + " frames");

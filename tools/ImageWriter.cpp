@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "consumer/Errors.h"
+#include "consumer/PixelFormat.h"
 
 namespace fs = std::filesystem;
 
@@ -31,6 +32,12 @@ std::string FileNamePart(const std::string& id) {
 Image8 Convert(const DeliveredBuffer& buffer) {
     if (buffer.imageOffset > buffer.filled) {
         throw std::runtime_error("the image offset lies beyond the filled data");
+    }
+    if (FindPixelFormat(buffer.pixelFormat) == nullptr) {
+        char code[32];
+        std::snprintf(code, sizeof code, "0x%08llX", static_cast<unsigned long long>(buffer.pixelFormat));
+        throw std::runtime_error(std::string("pixel format ") + code +
+                                 " has no 8-bit conversion; --format raw writes such images as delivered");
     }
     return ImageConverter::Convert({buffer.data + buffer.imageOffset, buffer.filled - buffer.imageOffset, buffer.width,
                                     buffer.height, buffer.xPadding, buffer.pixelFormat});

@@ -10,12 +10,15 @@ namespace quarvo::tool {
 class Progress {
 public:
     Progress(std::ostream& out, bool terminal, uint64_t total) : m_out(out), m_terminal(terminal), m_total(total) {}
+    ~Progress() { Finish(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
     // Whether standard output is a terminal.
     static bool OutputIsTerminal();
 
     // One more frame done; line describes it.
     void Frame(uint64_t done, const std::string& line);
-    // Ends the bar's line.
+    // Ends the bar's line (so that what follows starts on a line of its own).
     void Finish();
 
 private:

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "consumer/ProducerLocator.h"
-#include "tool/RunTool.h"
+#include "tool/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 

@@ -6,14 +6,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 extern char** environ;
-
-namespace fs = std::filesystem;
 
 namespace quarvo_test {
 
@@ -58,19 +54,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 }
 
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "quarvo-tool-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    m_path = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
-}
 
 ToolRun RunTool(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment) {
     const ScratchFolder capture;

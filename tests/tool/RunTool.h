@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/ScratchFolder.h"
+
 namespace quarvo_test {
 
 struct ToolRun {
@@ -17,18 +19,5 @@ struct ToolRun {
 
 // environment: variables to set (an empty value removes the variable).
 ToolRun RunTool(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {});
-
-// A fresh folder under the temporary directory, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 }  // namespace quarvo_test
