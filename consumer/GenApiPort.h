@@ -101,9 +101,6 @@ public:
     bool IsAvailable(const std::string& name) {
         return On<ArvGcFeatureNode>(name, arv_gc_feature_node_is_available) != FALSE;
     }
-    bool IsImplemented(const std::string& name) {
-        return On<ArvGcFeatureNode>(name, arv_gc_feature_node_is_implemented) != FALSE;
-    }
     // The value of any value feature as GenApi renders it.
     std::string ValueAsString(const std::string& name) {
         return Text(On<ArvGcFeatureNode>(name, arv_gc_feature_node_get_value_as_string));
