@@ -20,7 +20,7 @@ if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >
   fail "cpack -G DEB"
 fi
 deb=$(ls "$scratch"/package/*.deb)
-dpkg-deb -f "$deb" Package Depends | grep -q '^Package: quarvo$' || fail "package name"
+[ "$(dpkg-deb -f "$deb" Package)" = quarvo ] || fail "package name $(dpkg-deb -f "$deb" Package)"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 for file in usr/lib/quarvo/Quarvo.cti usr/lib/quarvo/libQuibbon.so usr/include/quarvo/GenTL.h etc/profile.d/quarvo.sh; do
