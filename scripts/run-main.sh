@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds the producer and runs the probe consumer against it: it loads Quarvo.cti like any GenTL
-# consumer and prints what the producer and the simulated rig report.
+# The main job: builds the producer, the simulated frame grabber and the quarvo tool, then grabs
+# frames from the default simulated camera (the first device of the first interface) into a
+# folder of PNG files and prints the summary. Usage: run-main.sh [FOLDER] [FRAMES]
+# (default: frames/ in the repository, 10 frames).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+out=${1:-frames}
+count=${2:-10}
 bash scripts/install-deps.sh
-cmake -S . -B build
-cmake --build build -j2 --target Quarvo Quibbon quarvo_probe
-./build/bin/quarvo_probe ./build/bin/Quarvo.cti
+cmake -S . -B build -DQUARVO_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build -j2 --target quarvo
+./build/bin/quarvo --cti ./build/bin/Quarvo.cti grab -n "$count" --format png --out "$out"

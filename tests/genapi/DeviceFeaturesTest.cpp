@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "genapi/GenApiPort.h"
+#include "genapi/GenApiTesting.h"
 #include "support/OpenSystem.h"
 #include "support/SimulatorAccess.h"
 

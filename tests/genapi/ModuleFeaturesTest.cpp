@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "genapi/GenApiPort.h"
+#include "genapi/GenApiTesting.h"
 #include "support/OpenSystem.h"
 
 namespace quarvo_test {

@@ -1,4 +1,6 @@
-#include "genapi/GenTLPortDevice.h"
+#include "consumer/GenTLPortDevice.h"
+
+#include "consumer/ErrorNames.h"
 
 #include <string.h>
 
@@ -33,8 +35,8 @@ static gboolean check_transfer(GenTLPortDevice* self, const char* function, GC_E
         g_strlcpy(text, "(no last error)", sizeof text);
     }
     g_set_error(error, ARV_DEVICE_ERROR, ARV_DEVICE_ERROR_PROTOCOL_ERROR,
-                "%s at 0x%" G_GINT64_MODIFIER "x (%zu bytes) failed with %d: %s", function, address, requested,
-                (int)code, text);
+                "%s at 0x%" G_GINT64_MODIFIER "x (%zu bytes) failed with %s: %s", function, address, requested,
+                quarvo_error_code_name(code), text);
     return FALSE;
 }
 
@@ -52,7 +54,7 @@ static gboolean write_memory(ArvDevice* device, guint64 address, guint32 size, v
     return check_transfer(self, "GCWritePort", code, address, size, transferred, error);
 }
 
-/* Module ports are little-endian, as is every host these tests run on. */
+/* Module ports are little-endian, as is every host this consumer runs on (x86-64). */
 static gboolean read_register(ArvDevice* device, guint64 address, guint32* value, GError** error) {
     return read_memory(device, address, sizeof *value, value, error);
 }

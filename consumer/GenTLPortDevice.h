@@ -1,7 +1,7 @@
 /* An Aravis device whose register space is one GenTL module port: GenApi nodes evaluated by
  * Aravis read and write the port through GCReadPort and GCWritePort of a loaded producer. */
-#ifndef QUARVO_TEST_GENTL_PORT_DEVICE_H
-#define QUARVO_TEST_GENTL_PORT_DEVICE_H
+#ifndef QUARVO_CONSUMER_GENTL_PORT_DEVICE_H
+#define QUARVO_CONSUMER_GENTL_PORT_DEVICE_H
 
 #include <arv.h>
 

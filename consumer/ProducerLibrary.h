@@ -1,0 +1,47 @@
+// A GenTL producer (.cti) loaded with dlopen, its C functions bound with dlsym. The library
+// stays loaded as long as the object lives; every other consumer object borrows it.
+#pragma once
+
+#include <string>
+
+#include "gentl/GenTL.h"
+
+// The producer functions this consumer calls.
+#define QUARVO_CONSUMER_FUNCTIONS(X)                                                                  \
+    X(GCGetInfo) X(GCGetLastError) X(GCInitLib) X(GCCloseLib) X(GCReadPort) X(GCWritePort)            \
+    X(GCGetPortURL) X(GCRegisterEvent) X(GCUnregisterEvent) X(EventGetData) X(TLOpen) X(TLClose)      \
+    X(TLGetInfo) X(TLGetNumInterfaces) X(TLGetInterfaceID) X(TLGetInterfaceInfo) X(TLOpenInterface)   \
+    X(TLUpdateInterfaceList) X(IFClose) X(IFGetInfo) X(IFGetNumDevices) X(IFGetDeviceID)              \
+    X(IFUpdateDeviceList) X(IFGetDeviceInfo) X(IFOpenDevice) X(DevGetPort) X(DevGetNumDataStreams)    \
+    X(DevGetDataStreamID) X(DevOpenDataStream) X(DevGetInfo) X(DevClose) X(DSAllocAndAnnounceBuffer) \
+    X(DSFlushQueue) X(DSStartAcquisition) X(DSStopAcquisition) X(DSGetInfo) X(DSClose)               \
+    X(DSRevokeBuffer) X(DSQueueBuffer) X(DSGetBufferInfo)
+
+namespace quarvo {
+
+class ProducerLibrary {
+public:
+    // Loads the producer at path; throws std::runtime_error ("cannot load
+    // ...", "... does not export ...") when the file is no usable producer.
+    explicit ProducerLibrary(const std::string& path);
+    ~ProducerLibrary();
+    ProducerLibrary(const ProducerLibrary&) = delete;
+    ProducerLibrary& operator=(const ProducerLibrary&) = delete;
+
+    const std::string& Path() const { return m_path; }
+
+    // The producer's last-error text ("" when it has none to tell).
+    std::string LastErrorText() const;
+    // Throws GenTLError naming call, the code and the last-error text unless code is success.
+    void Check(GC_ERROR code, const char* call) const;
+
+#define QUARVO_CONSUMER_DECLARE(name) decltype(&::name) name = nullptr;
+    QUARVO_CONSUMER_FUNCTIONS(QUARVO_CONSUMER_DECLARE)
+#undef QUARVO_CONSUMER_DECLARE
+
+private:
+    std::string m_path;
+    void* m_handle = nullptr;
+};
+
+}  // namespace quarvo

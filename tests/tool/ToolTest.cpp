@@ -1,0 +1,191 @@
+// The quarvo tool run as a user runs it, against the built producer: the rig it lists, settings
+// that last from one run to the next, grabbed files that hold the camera's exact images, the
+// exit codes and messages of bad usage and refused requests, and the bench figures.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "framegrabber/Quibbon.h"
+#include "simulator/PatternGenerator.h"
+#include "tool/RunTool.h"
+
+namespace fs = std::filesystem;
+
+namespace quarvo_test {
+namespace {
+
+struct Png {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t channels = 0;
+    std::vector<uint8_t> pixels;
+};
+
+Png ReadPng(const fs::path& file) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Png png;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) {
+        ADD_FAILURE() << file << ": " << image.message;
+        return png;
+    }
+    png.channels = PNG_IMAGE_SAMPLE_CHANNELS(image.format);
+    png.width = image.width;
+    png.height = image.height;
+    png.pixels.resize(PNG_IMAGE_SIZE(image));
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, png.pixels.data(), 0, nullptr)) << image.message;
+    return png;
+}
+
+std::vector<fs::path> FilesIn(const std::string& folder) {
+    std::vector<fs::path> files(fs::directory_iterator(folder), fs::directory_iterator{});
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The frame ID in a name <device>-<frame ID>.<ext>.
+uint32_t FrameOf(const fs::path& file) {
+    const std::string stem = file.stem().string();
+    return static_cast<uint32_t>(std::stoul(stem.substr(stem.find('-') + 1)));
+}
+
+std::vector<uint8_t> Reference(uint32_t format, uint32_t width, uint32_t frame) {
+    return Quibbon::Sim::ExpectedPayload({format, width, 480, Quibbon::kPatternMovingRamp}, frame, false);
+}
+
+class Tool : public ::testing::Test {
+protected:
+    ToolRun Run(const std::vector<std::string>& arguments) { return RunTool(arguments, {{"XDG_STATE_HOME", state.Path()}}); }
+
+    ScratchFolder state;
+    ScratchFolder out;
+};
+
+TEST_F(Tool, ListShowsTheRig) {
+    const ToolRun run = Run({"list"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    for (const char* line : {"Interface QB::Board0", "Interface QB::Board1", "Cam00  Brondix  QC-640M  BX7Q0000",
+                             "Cam01  Brondix  QC-640C  BX7Q0001", "Cam10  Brondix  QC-640B     BX7Q0010",
+                             "Cam11  Brondix  QC-640M12P  BX7Q0011  QC-640M12P (BX7Q0011)  ReadWrite"}) {
+        EXPECT_NE(std::string::npos, run.out.find(line)) << line << " missing in\n" << run.out;
+    }
+}
+
+TEST_F(Tool, CameraSettingsLastFromOneRunToTheNext) {
+    ASSERT_EQ(0, Run({"set", "Width=320"}).exitCode);
+    EXPECT_EQ("Width = 320\n", Run({"get", "Width"}).out);
+    ASSERT_EQ(0, Run({"set", "--once", "Height=240"}).exitCode);
+    EXPECT_EQ("Height = 480\nPayloadSize = 153600\n", Run({"get", "Height", "PayloadSize"}).out);
+    // Another camera keeps its own settings.
+    EXPECT_EQ("Width = 640\n", Run({"get", "--device", "Cam01", "Width"}).out);
+
+    const ToolRun grab = Run({"grab", "-n", "1", "--out", out.Path()});
+    ASSERT_EQ(0, grab.exitCode) << grab.err;
+    const auto files = FilesIn(out.Path());
+    ASSERT_EQ(1u, files.size());
+    EXPECT_EQ(320u, ReadPng(files[0]).width);
+
+    ASSERT_EQ(0, Run({"set", "--forget"}).exitCode);
+    EXPECT_EQ("Width = 640\n", Run({"get", "Width"}).out);
+}
+
+TEST_F(Tool, GrabWritesTheCamerasImages) {
+    const ToolRun run = Run({"grab", "-n", "3", "--format", "png", "--out", out.Path() + "/frames"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    const auto files = FilesIn(out.Path() + "/frames");
+    ASSERT_EQ(3u, files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ("Cam00-0000000" + std::to_string(i) + ".png", files[i].filename().string());
+        const Png png = ReadPng(files[i]);
+        ASSERT_EQ(640u, png.width);
+        ASSERT_EQ(480u, png.height);
+        ASSERT_EQ(1u, png.channels);
+        EXPECT_TRUE(png.pixels == Reference(0x01080001, 640, FrameOf(files[i]))) << files[i];
+    }
+    // Not a terminal: one plain line per frame, then the summary.
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("frame 2: 640 x 480 Mono8 -> .*Cam00-00000002.png\n")))
+        << run.out;
+    for (const char* line : {"Grabbed 3 frames of 640 x 480 Mono8 from Cam00", "Frames      3", "Incomplete  0",
+                             "Dropped     0", " frames/s", " MB/s"}) {
+        EXPECT_NE(std::string::npos, run.out.find(line)) << line << " missing in\n" << run.out;
+    }
+}
+
+TEST_F(Tool, GrabsColourAsRgbAndRawAsDelivered) {
+    // Software-triggered: without the triggers the camera in trigger mode would deliver nothing.
+    ASSERT_EQ(0, Run({"grab", "-d", "Cam01", "-n", "1", "--trigger", "--out", out.Path()}).exitCode);
+    ASSERT_EQ(0, Run({"grab", "-d", "Cam11", "-n", "1", "--format", "raw", "--out", out.Path()}).exitCode);
+    const auto files = FilesIn(out.Path());
+    ASSERT_EQ(2u, files.size());
+    const Png rgb = ReadPng(files[0]);
+    EXPECT_EQ(3u, rgb.channels);
+    EXPECT_TRUE(rgb.pixels == Reference(0x02180014, 640, FrameOf(files[0])));
+    EXPECT_EQ(".raw", files[1].extension());
+    std::ifstream raw(files[1], std::ios::binary);
+    const std::vector<uint8_t> payload{std::istreambuf_iterator<char>(raw), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(payload == Reference(0x010C0006, 640, FrameOf(files[1])));
+}
+
+TEST_F(Tool, FeaturesShowValuesAccessAndRanges) {
+    const ToolRun run = Run({"features"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    for (const char* line : {"  ImageFormatControl\n", "    Width = 640  [Integer, RW]  8..4096 step 4\n",
+                             "    PixelFormat = Mono8  [Enumeration, RO]  {Mono8, Mono8Signed,",
+                             "    AcquisitionStart  [Command, RW]\n"}) {
+        EXPECT_NE(std::string::npos, run.out.find(line)) << line << " missing in\n" << run.out;
+    }
+    EXPECT_NE(std::string::npos, Run({"features", "--module", "system"}).out.find("TLModelName = Quarvo  [String, RO]"));
+}
+
+struct Refusal {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* message;
+};
+
+TEST_F(Tool, BadUsageAndRefusalsGiveTheirExitCodeAndMessage) {
+    const Refusal refusals[] = {
+        {{}, 2, "A subcommand is required"},
+        {{"grab", "-n", "0"}, 2, "--frames"},
+        {{"features", "--module", "camera"}, 2, "--module"},
+        {{"set", "Width"}, 2, "Width needs a value: Width=VALUE"},
+        {{"set", "Width=wide"}, 2, "Width: 'wide' is not an integer"},
+        {{"set", "=3"}, 2, "'=3' is not FEATURE=VALUE"},
+        {{"get", "Nope"}, 1, "quarvo: unknown feature 'Nope'"},
+        {{"set", "Width=4100"}, 1, "Width = 4100 is out of range: 8..4096 in steps of 4"},
+        {{"set", "PayloadSize=5"}, 1, "PayloadSize is read-only"},
+        {{"set", "TriggerMode=Sometimes"}, 1, "TriggerMode has no entry 'Sometimes'; it can be one of Off, On"},
+        {{"set", "0x5000=1"}, 1, "failed with GC_ERR_ACCESS_DENIED: Register 5000 is not writable."},
+        {{"info", "--device", "Cam99"}, 1, "no device 'Cam99'; the producer lists Cam00, Cam01, Cam10, Cam11"},
+        {{"--cti", "/nonexistent/Other.cti", "list"}, 1, "no producer file /nonexistent/Other.cti"},
+    };
+    for (const Refusal& refusal : refusals) {
+        const ToolRun run = Run(refusal.arguments);
+        EXPECT_EQ(refusal.exitCode, run.exitCode) << refusal.message;
+        EXPECT_NE(std::string::npos, run.err.find(refusal.message)) << run.err;
+    }
+    // Refused writes leave the camera as it was.
+    EXPECT_EQ("Width = 640\n", Run({"get", "Width"}).out);
+    const ToolRun help = Run({"grab", "--help"});
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("--buffers"));
+}
+
+TEST_F(Tool, BenchReportsItsFigures) {
+    const ToolRun run = Run({"bench", "--seconds", "0.2", "--buffers", "6"});
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    for (const char* text : {"Bench of Cam00: 640 x 480 Mono8, 307200 bytes per frame, 6 buffers",
+                             "frame-rate register 0x118 = 0", " frames/s", " GB/s", "Fill to delivery  median ",
+                             "Dropped           0"}) {
+        EXPECT_NE(std::string::npos, run.out.find(text)) << text << " missing in\n" << run.out;
+    }
+}
+
+}  // namespace
+}  // namespace quarvo_test

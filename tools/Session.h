@@ -1,0 +1,58 @@
+// What a quarvo command works on: the producer found and loaded, its System open, and on demand
+// one device (with its interface) and the GenApi ports of its modules. Opening the camera's port
+// writes the settings remembered for it first.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "consumer/DataStream.h"
+#include "consumer/GenApiPort.h"
+#include "consumer/Interface.h"
+#include "consumer/ProducerLibrary.h"
+#include "consumer/System.h"
+#include "tools/SettingsStore.h"
+
+namespace quarvo::tool {
+
+enum class Module { System, Interface, Device, Remote, Stream };
+
+// "system" -> Module::System, ...; throws UsageError for other names.
+Module ParseModule(const std::string& name);
+
+class Session {
+public:
+    Session(const std::string& cti, SettingsStore store);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const ProducerLibrary& Producer() const { return *m_producer; }
+    const System& TransportLayer() const { return *m_system; }
+    const SettingsStore& Store() const { return m_store; }
+    // The key under which the camera's settings are remembered: the producer's file name.
+    std::string ProducerKey() const;
+
+    // Opens the device of that ID (empty: the first device of the first interface that has one).
+    void OpenDevice(const std::string& id);
+    const Interface& OpenedInterface() const { return *m_interface; }
+    const Device& OpenedDevice() const { return *m_device; }
+
+    // The GenApi port of a module of the opened device.
+    GenApiPort& Port(Module module);
+
+private:
+    std::unique_ptr<GenApiPort> MakePort(Module module);
+    void ReplaySettings(GenApiPort& remote);
+
+    SettingsStore m_store;
+    std::unique_ptr<ProducerLibrary> m_producer;
+    std::unique_ptr<System> m_system;
+    std::unique_ptr<Interface> m_interface;
+    std::unique_ptr<Device> m_device;
+    std::unique_ptr<DataStream> m_stream;
+    std::map<Module, std::unique_ptr<GenApiPort>> m_ports;
+};
+
+}  // namespace quarvo::tool
