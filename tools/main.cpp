@@ -13,6 +13,7 @@
 #include "tools/GrabCommand.h"
 #include "tools/InfoCommand.h"
 #include "tools/ListCommand.h"
+#include "tools/RigCommand.h"
 #include "tools/SetCommand.h"
 
 namespace {
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<quarvo::tool::SetCommand>(app, global));
     commands.push_back(std::make_unique<quarvo::tool::GrabCommand>(app, global));
     commands.push_back(std::make_unique<quarvo::tool::BenchCommand>(app, global));
+    commands.push_back(std::make_unique<quarvo::tool::RigCommand>(app, global));
 
     try {
         app.parse(argc, argv);

@@ -77,6 +77,31 @@ TEST_F(Tool, ListShowsTheRig) {
     }
 }
 
+TEST_F(Tool, RigShowsTheRigInEffectAndWhereItCameFrom) {
+    const ToolRun builtIn = Run({"rig"});
+    ASSERT_EQ(0, builtIn.exitCode) << builtIn.err;
+    EXPECT_NE(std::string::npos, builtIn.out.find("Rig from the built-in rig")) << builtIn.out;
+    EXPECT_NE(std::string::npos, builtIn.out.find("Cam11  QC-640M12P  BX7Q0011  Center     640x480  Mono12Packed"))
+        << builtIn.out;
+
+    const std::string file = std::string(QUARVO_EXAMPLES_DIR) + "/fault-injection.toml";
+    const ToolRun fromFile = RunTool({"rig"}, {{"XDG_STATE_HOME", state.Path()}, {"QUARVO_RIG", file}});
+    ASSERT_EQ(0, fromFile.exitCode) << fromFile.err;
+    for (const std::string line : {"Rig from " + file + " (named by QUARVO_RIG)",
+                                   std::string("Interface QB::Faulty  Fault injection board"),
+                                   std::string("BayerRG8      60 fps  moving-ramp  drop every 10"),
+                                   std::string("incomplete every 7, fail every 25"),
+                                   std::string("10 fps  moving-ramp  time-out every 20, delay 50 ms")}) {
+        EXPECT_NE(std::string::npos, fromFile.out.find(line)) << line << " missing in\n" << fromFile.out;
+    }
+
+    const std::string bad = out.Path() + "/bad.toml";
+    std::ofstream(bad) << "[[board]]\nwidht = 1\n";
+    const ToolRun refused = RunTool({"rig"}, {{"XDG_STATE_HOME", state.Path()}, {"QUARVO_RIG", bad}});
+    EXPECT_EQ(1, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find(bad + ":2: unknown key 'widht'")) << refused.err;
+}
+
 TEST_F(Tool, CameraSettingsLastFromOneRunToTheNext) {
     ASSERT_EQ(0, Run({"set", "Width=320"}).exitCode);
     EXPECT_EQ("Width = 320\n", Run({"get", "Width"}).out);
