@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 #include "simulator/ImageReplay.h"
 
@@ -360,6 +361,15 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         const uint32_t number = session.nextFrame++;
         if (fate.dropped) {
             ++session.dropped;
+            // Without a frame-rate limit the next frame is due at once: a camera that drops every
+            // frame would keep this loop, and the lock, forever. The grab still ends at its
+            // deadline, and between frames it lets a stop, a close or a setting in.
+            if (Clock::now() >= wait.deadline) {
+                return kTimedOut;
+            }
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
             continue;
         }
         taken.imageSpec = ImageSpecLocked();

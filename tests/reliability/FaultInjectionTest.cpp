@@ -208,8 +208,8 @@ TEST_F(FaultInjection, EveryFaultAtOnceKeepsTheCountsExact) {
     ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, {});
 }
 
-// A grab that waits (out its time-out, for a slow camera, or for a trigger) ends at once when the
-// acquisition stops or the stream closes: the buffer it held is back in the input pool, nothing
+// A grab that waits (out its time-out, for a slow camera, for a frame that is not dropped, or for
+// a trigger) ends at once when the acquisition stops or the stream closes: the buffer it held is back in the input pool, nothing
 // was delivered, and the stream acquires again afterwards. The time stop and close take is
 // printed; the grab itself would wait up to 500 ms.
 struct HeldGrab {
@@ -277,6 +277,7 @@ TEST_P(GrabHeldUp, StopAndCloseEndTheWaitingGrab) {
 INSTANTIATE_TEST_SUITE_P(Faults, GrabHeldUp,
                          ::testing::Values(HeldGrab{"TimeOutEveryGrab", Quibbon::kParamFaultTimeoutEvery, 1},
                                            HeldGrab{"SlowCamera", Quibbon::kParamFaultDelayMs, 400},
+                                           HeldGrab{"DropEveryFrame", Quibbon::kParamFaultDropEvery, 1},
                                            HeldGrab{"WaitingForATrigger", 0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
