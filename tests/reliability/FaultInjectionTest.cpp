@@ -281,5 +281,30 @@ INSTANTIATE_TEST_SUITE_P(Faults, GrabHeldUp,
                                            HeldGrab{"WaitingForATrigger", 0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A flush that discards every buffer while the thread fills one must not leave that buffer queued
+// twice once the consumer queues it again: the grab gives it back (or delivers it) as well.
+TEST_F(FaultInjection, DiscardingTheBufferInTheGrabNeitherLosesNorDuplicatesIt) {
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, kRegTriggerMode, 1));
+    const auto buffers = AnnounceAndQueue(5);
+    ASSERT_EQ(GC_ERR_SUCCESS, Start());
+    ASSERT_TRUE(Eventually([&] { return Queued() == 4; }));  // buffers[0] is in the grab
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
+    EXPECT_EQ(0u, Queued());
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[0]));
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[1]));
+    ASSERT_EQ(GC_ERR_SUCCESS, Stop());
+    EXPECT_EQ(2u, Queued());
+    // Two triggered frames fill the two queued buffers, one each.
+    ASSERT_EQ(GC_ERR_SUCCESS, Start(2));
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
+    const BUFFER_HANDLE first = NextBuffer();
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
+    const BUFFER_HANDLE second = NextBuffer();
+    EXPECT_EQ((std::set<BUFFER_HANDLE>{buffers[0], buffers[1]}), (std::set<BUFFER_HANDLE>{first, second}));
+    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_EQ(GC_ERR_SUCCESS, Stop());
+    ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, {first, second}, {buffers[2], buffers[3], buffers[4]});
+}
+
 }  // namespace
 }  // namespace quarvo_test
