@@ -1,10 +1,11 @@
 // Many consumer threads on one producer while every camera acquires. One worker per camera opens
 // its device and stream, acquires (some cameras with injected faults), flushes, and closes again
-// in a different way each round; prober threads meanwhile read ports, query information and
+// in a different way each round; prober threads meanwhile read ports, query information,
 // register, wait on, kill and unregister events on whatever handles the workers publish, open or
-// already closed. Under ThreadSanitizer and AddressSanitizer this finds races and objects used
-// after they were freed; each worker checks its frame IDs and, before its orderly closes, that
-// every announced buffer is accounted for exactly once.
+// already closed, and update the interface and device lists. Under ThreadSanitizer and
+// AddressSanitizer this finds races and objects used after they were freed; each worker checks
+// its frame IDs and, before its orderly closes, that every announced buffer is accounted for
+// exactly once.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -25,8 +26,8 @@
 namespace quarvo_test {
 namespace {
 
-constexpr int kRounds = 3;
-constexpr uint64_t kFramesPerRound = 24;
+constexpr int kRounds = 6;
+constexpr uint64_t kFramesPerRound = 40;
 constexpr size_t kBuffers = 6;
 constexpr int kProbers = 2;
 
@@ -166,7 +167,7 @@ protected:
             uint32_t word = 0;
             size_t size = sizeof word;
             INFO_DATATYPE type = 0;
-            switch (random() % 7) {
+            switch (random() % 10) {
                 case 0:
                     expect_one_of(lib.GCReadPort(target.remote, 0x114, &word, &size),
                                   {GC_ERR_SUCCESS, GC_ERR_INVALID_HANDLE}, "GCReadPort(remote)");
@@ -234,6 +235,33 @@ protected:
                     }
                     break;
                 }
+                case 7: {
+                    // The device list is read again while devices open and close.
+                    IF_HANDLE iface = interfaces[random() % 2];
+                    expect_one_of(lib.IFUpdateDeviceList(iface, nullptr, 0), {GC_ERR_SUCCESS}, "IFUpdateDeviceList");
+                    int32_t status = 0;
+                    size = sizeof status;
+                    const char* name = kCameras[random() % kCameraCount].name;
+                    expect_one_of(lib.IFGetDeviceInfo(iface, name, DEVICE_INFO_ACCESS_STATUS, &type, &status, &size),
+                                  {GC_ERR_SUCCESS, GC_ERR_INVALID_ID}, "IFGetDeviceInfo");
+                    break;
+                }
+                case 8: {
+                    // The interface's device selection and the registers that follow it.
+                    IF_HANDLE iface = interfaces[random() % 2];
+                    word = random() % 3;
+                    expect_one_of(lib.GCWritePort(iface, 0x484, &word, &size), {GC_ERR_SUCCESS}, "select a device");
+                    char text[64];
+                    size_t text_size = sizeof text;
+                    expect_one_of(lib.GCReadPort(iface, 0x380, text, &text_size), {GC_ERR_SUCCESS}, "device ID");
+                    size = sizeof word;
+                    expect_one_of(lib.GCReadPort(iface, 0x54C, &word, &size), {GC_ERR_SUCCESS}, "access status");
+                    break;
+                }
+                case 9:
+                    expect_one_of(lib.TLUpdateInterfaceList(system, nullptr, 0), {GC_ERR_SUCCESS},
+                                  "TLUpdateInterfaceList");
+                    break;
                 default:
                     // Ends a consumer's wait for a filled buffer.
                     expect_one_of(lib.EventKill(target.newBuffer), {GC_ERR_SUCCESS, GC_ERR_INVALID_HANDLE}, "EventKill");
@@ -243,6 +271,7 @@ protected:
         }
     }
 
+    IF_HANDLE interfaces[2] = {nullptr, nullptr};
     std::array<Published, kCameraCount> published;
     std::atomic<bool> workers_done{false};
     std::atomic<uint64_t> probes{0};
@@ -251,7 +280,8 @@ protected:
 
 TEST_F(ConsumerStress, WorkersOpenAcquireAndCloseEveryCameraWhileProbersCallIn) {
     std::vector<std::unique_ptr<SimulatedCamera>> cameras;
-    const IF_HANDLE interfaces[2] = {OpenInterface(0), OpenInterface(1)};
+    interfaces[0] = OpenInterface(0);
+    interfaces[1] = OpenInterface(1);
     for (const CameraPlan& plan : kCameras) {
         cameras.push_back(
             std::make_unique<SimulatedCamera>(lib, "Board" + std::to_string(plan.board), plan.name));
@@ -265,7 +295,7 @@ TEST_F(ConsumerStress, WorkersOpenAcquireAndCloseEveryCameraWhileProbersCallIn) 
     }
     std::vector<std::thread> workers;
     for (size_t i = 0; i < kCameraCount; ++i) {
-        workers.emplace_back([this, i, &interfaces] { Work(i, interfaces[kCameras[i].board]); });
+        workers.emplace_back([this, i] { Work(i, interfaces[kCameras[i].board]); });
     }
     for (auto& worker : workers) {
         worker.join();
