@@ -349,7 +349,7 @@ int32_t Camera::WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const Gr
 
 int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session,
                           TakenFrame& taken) {
-    for (;;) {
+    for (uint32_t drops = 0;;) {
         if (const int32_t due = WaitForDelayedFrame(lock, wait); due != kOk) {
             return due;
         }
@@ -362,9 +362,10 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         if (fate.dropped) {
             ++session.dropped;
             // Without a frame-rate limit the next frame is due at once: a camera that drops every
-            // frame would keep this loop, and the lock, forever. The grab still ends at its
-            // deadline, and between frames it lets a stop, a close or a setting in.
-            if (Clock::now() >= wait.deadline) {
+            // frame would keep this loop, and the lock, forever. A grab that has dropped a frame
+            // already ends at its deadline (a frame due at once still counts as within it), and
+            // between frames it lets a stop, a close or a setting in.
+            if (++drops > 1 && Clock::now() >= wait.deadline) {
                 return kTimedOut;
             }
             lock.unlock();
