@@ -518,6 +518,8 @@ def seeds():
         for command in (0, 4, 12, 13):
             s.port_info(kind, command)
     s.write_port(REMOTE, 0x104, 64)
+    s.write_port(REMOTE, 0x100, 1)  # the camera's acquisition start and stop commands
+    s.write_port(REMOTE, 0x100, 2)
     s.write_port(REMOTE, 0x120, 1)
     s.write_port(REMOTE, 0x124, 1)
     s.write_port(REMOTE, 0x310, 1)
@@ -533,6 +535,8 @@ def seeds():
 
     s = Seed()  # events on every module: register, wait, inspect, kill, flush, unregister
     s.open_chain()
+    s.write_port(INTERFACE, 0x5B0, 1)  # event notification on
+    s.write_port(REMOTE, 0x300, 1)
     s.register(INTERFACE, 5)
     s.write_port(INTERFACE, 0x5C0, 1)
     s.get_data()
