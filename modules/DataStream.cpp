@@ -333,8 +333,14 @@ void CDataStream::FlushLocked(int32_t iOperation) {
         case ACQ_QUEUE_ALL_DISCARD:
             m_deque_output.clear();
             m_deque_input.clear();
+            // The buffer the acquisition thread fills is in neither queue and stays queued: the
+            // thread delivers it or puts it back. Were it marked idle, queueing it again would
+            // put it into the input pool while the thread still holds it, and it would end up in
+            // two places.
             for (const auto& buffer : m_vec_announced) {
-                ClearQueueFlags(*buffer);
+                if (!buffer->m_b_is_acquiring) {
+                    ClearQueueFlags(*buffer);
+                }
             }
             break;
         default: break;

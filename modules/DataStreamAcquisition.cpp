@@ -103,7 +103,6 @@ void CDataStream::AcqThreadProc() {
         if (buffer == nullptr) {
             continue;
         }
-        buffer->m_b_is_acquiring = true;
         Quibbon::FrameInfo info{};
         const int32_t result = Fill(*buffer, info);
         if (result >= 0) {
@@ -126,6 +125,8 @@ CBufferInfo* CDataStream::TakeFromInputPool() {
     }
     CBufferInfo* buffer = m_deque_input.front();
     m_deque_input.pop_front();
+    // Marked under the lock, so that a flush never sees the buffer in neither place.
+    buffer->m_b_is_acquiring = true;
     return buffer;
 }
 
@@ -189,7 +190,6 @@ void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, i
     m_i_frame_counter += info.droppedBefore;
     buffer.m_i_frame_id.store(m_i_frame_counter++, kRelaxed);
     buffer.m_b_image_present.store(true, kRelaxed);
-    buffer.m_b_is_acquiring.store(false, kRelaxed);
     buffer.m_b_new_data.store(true, kRelaxed);
     ++m_i_delivered;
     if (m_i_frames_remaining.load() != kNoLimit && m_i_frames_remaining.load() != 0) {
@@ -202,6 +202,7 @@ void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, i
         std::lock_guard<std::mutex> lock(m_mutex_output);
         buffer.m_b_in_output = true;
         buffer.m_b_queued = false;
+        buffer.m_b_is_acquiring = false;
         m_deque_output.push_back(&buffer);
     }
     m_cv_output.notify_one();
@@ -214,8 +215,8 @@ void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, i
 }
 
 void CDataStream::ReturnToInputPool(CBufferInfo& buffer, int32_t iResult) {
-    buffer.m_b_is_acquiring = false;
     std::unique_lock<std::mutex> lock(m_mutex_input);
+    buffer.m_b_is_acquiring = false;
     m_deque_input.push_front(&buffer);
     if (iResult == Quibbon::kTimedOut || iResult == Quibbon::kStopped) {
         return;  // the grab waited already, or the acquisition is ending

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ binutils pkg-config libgtest-dev libbenchmark-dev libxml2-utils
-          libaravis-dev libusb-1.0-0-dev libcli11-dev libpng-dev libtomlplusplus-dev)
+          libaravis-dev libusb-1.0-0-dev libcli11-dev libpng-dev libtomlplusplus-dev
+          clang libclang-rt-dev)
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the producer and its tests three times (plain, AddressSanitizer with
-# UndefinedBehaviorSanitizer, ThreadSanitizer) and runs the whole suite in each build.
+# UndefinedBehaviorSanitizer, ThreadSanitizer) and runs the whole suite in each build, then runs the
+# fuzz target for a bounded time (QUARVO_FUZZ_SECONDS, default 120; 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -21,3 +22,7 @@ run_suite build ""
 run_suite build-asan address
 run_suite build-tsan thread
 echo "All test builds passed."
+fuzz_seconds=${QUARVO_FUZZ_SECONDS:-120}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 #include "simulator/ImageReplay.h"
 
@@ -355,7 +356,7 @@ int32_t Camera::WaitForDelayedFrame(std::unique_lock<std::mutex>& lock, const Gr
 
 int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wait, GrabSession& session,
                           TakenFrame& taken, Clock::time_point now) {
-    for (;;) {
+    for (uint32_t drops = 0;;) {
         if (const int32_t due = WaitForDelayedFrame(lock, wait, now); due != kOk) {
             return due;
         }
@@ -367,6 +368,17 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         const uint32_t number = session.nextFrame++;
         if (fate.dropped) {
             ++session.dropped;
+            // Without a frame-rate limit the next frame is due at once: a camera that drops every
+            // frame would keep this loop, and the lock, forever. A grab that has dropped a frame
+            // already ends at its deadline (a frame due at once still counts as within it), and
+            // between frames it lets a stop, a close or a setting in.
+            if (++drops > 1 && Clock::now() >= wait.deadline) {
+                return kTimedOut;
+            }
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
+            now = Clock::now();
             continue;
         }
         taken.imageSpec = ImageSpecLocked();

@@ -44,6 +44,11 @@ public:
         uint64_t size = sizeof value;
         m_p_device->SetParameter(parameter, &value, &size);
     }
+    // As Set, telling whether the camera took the value.
+    bool TrySet(int32_t parameter, int32_t value) {
+        uint64_t size = sizeof value;
+        return m_p_device->SetParameter(parameter, &value, &size) >= 0;
+    }
     bool IsGrabbing() const {
         uint8_t grabbing = 0;
         uint64_t size = sizeof grabbing;
