@@ -12,7 +12,7 @@
 namespace {
 
 using Quibbon::Sim::ImageGenerator;
-using Quibbon::Sim::ImageSpec;
+using Quibbon::Sim::ImageSetup;
 
 constexpr uint32_t kMono8 = 0x01080001;
 constexpr uint32_t kBayerRG8 = 0x01080009;
@@ -22,7 +22,7 @@ constexpr uint32_t kMono16 = 0x01100007;
 constexpr uint32_t kYUV422Packed = 0x0210001F;
 constexpr uint32_t kRGB8Planar = 0x02180021;
 
-ImageSpec SpecOf(const benchmark::State& state, uint32_t format) {
+ImageSetup SetupOf(const benchmark::State& state, uint32_t format) {
     return {format, static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
             Quibbon::kPatternMovingRamp};
 }
@@ -33,7 +33,7 @@ std::vector<std::vector<uint8_t>> Buffers(const benchmark::State& state, uint64_
 }
 
 void BM_Generate(benchmark::State& state, uint32_t format) {
-    const ImageGenerator generator(SpecOf(state, format));
+    const ImageGenerator generator(SetupOf(state, format));
     auto buffers = Buffers(state, generator.PayloadSize());
     uint32_t frame = 0;
     for (auto _ : state) {
@@ -45,7 +45,7 @@ void BM_Generate(benchmark::State& state, uint32_t format) {
 }
 
 void BM_Memset(benchmark::State& state, uint32_t format) {
-    const ImageGenerator generator(SpecOf(state, format));
+    const ImageGenerator generator(SetupOf(state, format));
     auto buffers = Buffers(state, generator.PayloadSize());
     uint32_t frame = 0;
     for (auto _ : state) {

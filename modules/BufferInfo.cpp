@@ -14,7 +14,7 @@ const std::string CBufferInfo::m_str_file_name = "KVGEVTLBuf.xml";
 
 namespace {
 
-const PortSpec kBufferPort{kFileNameBuffer,
+const PortProfile kBufferPort{kFileNameBuffer,
                            kResourceBuffer,
                            kResourceTypeBuffer,
                            kDescriptionAddressBuffer,

@@ -21,7 +21,7 @@ const std::string CDataStream::m_str_file_name = "KVDS.xml";
 
 namespace {
 
-const PortSpec kStreamPort{kFileNameDataStream,
+const PortProfile kStreamPort{kFileNameDataStream,
                            kResourceDataStream,
                            kResourceTypeDataStream,
                            kDescriptionAddressDataStream,

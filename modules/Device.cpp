@@ -20,7 +20,7 @@ const std::string CDevice::m_str_file_name = "KVDEVTL.xml";
 
 namespace {
 
-const PortSpec kDevicePort{kFileNameDevice,
+const PortProfile kDevicePort{kFileNameDevice,
                            kResourceDevice,
                            kResourceTypeDevice,
                            kDescriptionAddressDevice,

@@ -12,7 +12,7 @@ const std::string CDevicePort::m_str_file_name = "KVDEV.xml";
 
 namespace {
 
-const PortSpec kRemotePort{kFileNameRemoteDevice,
+const PortProfile kRemotePort{kFileNameRemoteDevice,
                            kResourceRemoteDevice,
                            kResourceTypeRemoteDevice,
                            kDescriptionAddressRemoteDevice,

@@ -21,7 +21,7 @@ const std::string CInterface::m_str_file_name = "KVTLI.xml";
 
 namespace {
 
-const PortSpec kInterfacePort{kFileNameInterface,
+const PortProfile kInterfacePort{kFileNameInterface,
                               kResourceInterface,
                               kResourceTypeInterface,
                               kDescriptionAddressInterface,

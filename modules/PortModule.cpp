@@ -41,16 +41,16 @@ bool WritePortInfo(const PortInfoTexts& texts, PORT_INFO_CMD iInfoCmd, INFO_DATA
 
 }  // namespace
 
-CPortModule::CPortModule(const PortSpec& spec) : m_spec(spec) {}
+CPortModule::CPortModule(const PortProfile& profile) : m_profile(profile) {}
 
 CPortModule::~CPortModule() = default;
 
 // The description is served straight from the embedded bytes, zero-padded to whole words, as
 // CopyResource would lay it out.
 void CPortModule::AddDescription() {
-    const ResourceBytes bytes = GetResourceBytes(m_spec.resource_number);
+    const ResourceBytes bytes = GetResourceBytes(m_profile.resource_number);
     m_i_description_size = static_cast<uint32_t>(bytes.padded_length);
-    m_map.AddConstBlock(m_spec.description_address, bytes.data, bytes.length, m_i_description_size);
+    m_map.AddConstBlock(m_profile.description_address, bytes.data, bytes.length, m_i_description_size);
 }
 
 uint64_t CPortModule::ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) {
@@ -71,12 +71,12 @@ uint32_t CPortModule::ReadReg(uint64_t iAddress, uint32_t& iValue) {
 void CPortModule::WriteReg(uint64_t iAddress, uint32_t iValue) { m_map.WriteReg(iAddress, iValue); }
 
 std::string CPortModule::FormatURL() const {
-    return MsgComposer("Local:%s;%llx;%x;", m_spec.file_name,
-                       static_cast<unsigned long long>(m_spec.description_address), m_i_description_size);
+    return MsgComposer("Local:%s;%llx;%x;", m_profile.file_name,
+                       static_cast<unsigned long long>(m_profile.description_address), m_i_description_size);
 }
 
 void CPortModule::GetURL(char* sURL, uint64_t* piSize) {
-    if (m_spec.url_copy == URLCopy::Self) {
+    if (m_profile.url_copy == URLCopy::Self) {
         CopyURLSelf(sURL, piSize);
         return;
     }
@@ -90,14 +90,14 @@ void CPortModule::GetURL(char* sURL, uint64_t* piSize) {
 
 void CPortModule::CopyURLSelf(char* sURL, uint64_t* piSize) const {
     if (piSize == nullptr) {
-        throw invalid_parameter_exception(MsgComposer(m_spec.url_errors.null_size, piSize));
+        throw invalid_parameter_exception(MsgComposer(m_profile.url_errors.null_size, piSize));
     }
     const std::string url = FormatURL();
     const uint64_t required = url.size() + 1;
     if (sURL != nullptr && required > *piSize) {
         const int given = static_cast<int>(*piSize);
         *piSize = required;
-        throw invalid_parameter_exception(MsgComposer(m_spec.url_errors.too_small, static_cast<int>(required), given));
+        throw invalid_parameter_exception(MsgComposer(m_profile.url_errors.too_small, static_cast<int>(required), given));
     }
     if (sURL != nullptr) {
         std::memcpy(sURL, url.c_str(), url.size());
@@ -118,8 +118,8 @@ void CPortModule::GetNumPortURLs(uint32_t* piNumURLs) { *piNumURLs = 1; }
 void CPortModule::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
                                  size_t* piSize) {
     if (iURLIndex != 0) {
-        const std::string text = MsgComposer(m_spec.url_index_text, AsPointer(iURLIndex));
-        if (m_spec.url_index_is_index_error) {
+        const std::string text = MsgComposer(m_profile.url_index_text, AsPointer(iURLIndex));
+        if (m_profile.url_index_is_index_error) {
             throw invalid_index_exception(text);
         }
         throw invalid_parameter_exception(text);
@@ -130,7 +130,7 @@ void CPortModule::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO
 }
 
 void CPortModule::RejectCommand(int32_t iInfoCmd) const {
-    throw invalid_parameter_exception(MsgComposer(m_spec.unknown_command_text, AsPointer(iInfoCmd)));
+    throw invalid_parameter_exception(MsgComposer(m_profile.unknown_command_text, AsPointer(iInfoCmd)));
 }
 
 bool CPortModule::WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const {
@@ -146,16 +146,16 @@ bool CPortModule::WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, voi
         case URL_INFO_SCHEMA_VER_MINOR:
         case URL_INFO_FILE_VER_MINOR: SetReturnParam(pBuffer, piSize, piType, 0); return true;
         case URL_INFO_FILE_VER_SUBMINOR:
-            SetReturnParam(pBuffer, piSize, piType, static_cast<int>(m_spec.file_version_subminor));
+            SetReturnParam(pBuffer, piSize, piType, static_cast<int>(m_profile.file_version_subminor));
             return true;
         case URL_INFO_FILE_REGISTER_ADDRESS:
-            SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_spec.description_address));
+            SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_profile.description_address));
             return true;
         case URL_INFO_FILE_SIZE:
             SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_i_description_size));
             return true;
         case URL_INFO_SCHEME: SetReturnParam(pBuffer, piSize, piType, static_cast<int>(URL_SCHEME_LOCAL)); return true;
-        case URL_INFO_FILENAME: SetReturnParam(pBuffer, piSize, piType, std::string(m_spec.file_name)); return true;
+        case URL_INFO_FILENAME: SetReturnParam(pBuffer, piSize, piType, std::string(m_profile.file_name)); return true;
         default: return false;
     }
 }

@@ -1,6 +1,6 @@
 // The port half every module shares: its register map, its embedded description, the URL naming
 // that description and the answers of the port and URL information queries. The modules differ
-// only in the values and refusal texts their PortSpec gives and in their port information texts.
+// only in the values and refusal texts their PortProfile gives and in their port information texts.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ struct URLErrorTexts {
 };
 
 // Where a module's description lives, what it is called and how the module words its refusals.
-struct PortSpec {
+struct PortProfile {
     const char* file_name;
     int32_t resource_number;
     const char* resource_name;
@@ -69,7 +69,7 @@ public:
     uint32_t GetDescriptionSize() const { return m_i_description_size; }
 
 protected:
-    explicit CPortModule(const PortSpec& spec);
+    explicit CPortModule(const PortProfile& profile);
     ~CPortModule();
 
     CRegisterMap& Map() { return m_map; }
@@ -84,7 +84,7 @@ private:
     bool WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const;
     [[noreturn]] void RejectCommand(int32_t iInfoCmd) const;
 
-    const PortSpec m_spec;
+    const PortProfile m_profile;
     CRegisterMap m_map;
     uint32_t m_i_description_size = 0;
 };

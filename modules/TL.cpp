@@ -19,7 +19,7 @@ const std::string CTL::m_str_file_name = "KVTL.xml";
 
 namespace {
 
-const PortSpec kSystemPort{kFileNameSystem,
+const PortProfile kSystemPort{kFileNameSystem,
                            kResourceSystem,
                            kResourceTypeSystem,
                            kDescriptionAddressSystem,

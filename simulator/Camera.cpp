@@ -235,7 +235,7 @@ uint32_t Camera::PayloadSizeLocked() const {
     return static_cast<uint32_t>(PayloadSize(format, m_settings.width, m_settings.height));
 }
 
-ImageSpec Camera::ImageSpecLocked() const {
+ImageSetup Camera::ImageSetupLocked() const {
     return {m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
 }
 
@@ -282,7 +282,7 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     const uint64_t payload = taken.info.payloadSize;
     const uint64_t written = std::min(taken.incomplete ? payload / 2 : payload, capacity);
     auto* bytes = static_cast<uint8_t*>(buffer);
-    Source(taken.imageSpec)->RenderPrefix(taken.info.frameNumber, bytes, written);
+    Source(taken.imageSetup)->RenderPrefix(taken.info.frameNumber, bytes, written);
     if (taken.info.chunkMode != 0) {
         WriteFrameChunk(bytes, taken.info.frameNumber, written);
     }
@@ -381,12 +381,12 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
             now = Clock::now();
             continue;
         }
-        taken.imageSpec = ImageSpecLocked();
+        taken.imageSetup = ImageSetupLocked();
         taken.incomplete = fate.incomplete;
         taken.info = FrameInfo{};
-        taken.info.width = taken.imageSpec.width;
-        taken.info.height = taken.imageSpec.height;
-        taken.info.pixelFormat = taken.imageSpec.pixelFormat;
+        taken.info.width = taken.imageSetup.width;
+        taken.info.height = taken.imageSetup.height;
+        taken.info.pixelFormat = taken.imageSetup.pixelFormat;
         taken.info.payloadSize = PayloadSizeLocked();
         taken.info.chunkMode = m_settings.chunkMode != 0 ? 1 : 0;
         taken.info.frameNumber = number;
@@ -419,25 +419,25 @@ uint32_t Camera::WaitingGrabs() const {
 }
 
 void Camera::PrepareFrames() {
-    ImageSpec imageSpec{};
+    ImageSetup imageSetup{};
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        imageSpec = ImageSpecLocked();
+        imageSetup = ImageSetupLocked();
     }
-    if (imageSpec.pattern == kPatternImages) {
-        Source(imageSpec);
+    if (imageSetup.pattern == kPatternImages) {
+        Source(imageSetup);
     }
 }
 
-std::shared_ptr<const FrameSource> Camera::Source(const ImageSpec& imageSpec) {
+std::shared_ptr<const FrameSource> Camera::Source(const ImageSetup& imageSetup) {
     std::lock_guard<std::mutex> lock(m_sourceMutex);
-    if (!m_source || !(m_sourceSpec == imageSpec)) {
-        if (imageSpec.pattern == kPatternImages) {
-            m_source = std::make_shared<const ImageReplay>(*m_images, imageSpec.pixelFormat);
+    if (!m_source || !(m_sourceSetup == imageSetup)) {
+        if (imageSetup.pattern == kPatternImages) {
+            m_source = std::make_shared<const ImageReplay>(*m_images, imageSetup.pixelFormat);
         } else {
-            m_source = std::make_shared<const ImageGenerator>(imageSpec);
+            m_source = std::make_shared<const ImageGenerator>(imageSetup);
         }
-        m_sourceSpec = imageSpec;
+        m_sourceSetup = imageSetup;
     }
     return m_source;
 }

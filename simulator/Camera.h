@@ -118,7 +118,7 @@ private:
 
     // The frame a grab delivers, fixed while the camera is locked.
     struct TakenFrame {
-        ImageSpec imageSpec;
+        ImageSetup imageSetup;
         FrameInfo info;
         bool incomplete;
     };
@@ -127,7 +127,7 @@ private:
     bool SetPattern(int32_t value);
     int32_t SoftwareTrigger(int32_t value);
     uint32_t PayloadSizeLocked() const;
-    ImageSpec ImageSpecLocked() const;
+    ImageSetup ImageSetupLocked() const;
     Clock::duration FrameInterval() const;
     Clock::time_point NextDue(Clock::time_point now) const;
     bool Triggered() const;
@@ -150,7 +150,7 @@ private:
                       Clock::time_point now);
     // Takes the frame slot that is due at now.
     void UseFrameSlot(Clock::time_point now);
-    std::shared_ptr<const FrameSource> Source(const ImageSpec& imageSpec);
+    std::shared_ptr<const FrameSource> Source(const ImageSetup& imageSetup);
 
     const CameraIdentity m_identity;
     const std::shared_ptr<const ImageSet> m_images;
@@ -167,7 +167,7 @@ private:
     uint64_t m_stops = 0;
 
     std::mutex m_sourceMutex;
-    ImageSpec m_sourceSpec{};
+    ImageSetup m_sourceSetup{};
     std::shared_ptr<const FrameSource> m_source;
 };
 

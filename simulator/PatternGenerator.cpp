@@ -76,24 +76,24 @@ uint32_t ShiftAlignment(const PixelFormatInfo& format) {
     return format.layout == Layout::Bayer ? 2 : GroupPixels(format);
 }
 
-const PixelFormatInfo& CheckedFormat(const ImageSpec& imageSpec) {
-    if (!IsValidSpec(imageSpec)) {
+const PixelFormatInfo& CheckedFormat(const ImageSetup& imageSetup) {
+    if (!IsValidSetup(imageSetup)) {
         throw std::invalid_argument("image description cannot be generated");
     }
-    return *FindPixelFormat(imageSpec.pixelFormat);
+    return *FindPixelFormat(imageSetup.pixelFormat);
 }
 
 }  // namespace
 
-bool operator==(const ImageSpec& a, const ImageSpec& b) {
+bool operator==(const ImageSetup& a, const ImageSetup& b) {
     return a.pixelFormat == b.pixelFormat && a.width == b.width && a.height == b.height && a.pattern == b.pattern;
 }
 
 bool IsValidPattern(uint32_t pattern) { return pattern <= kPatternColourBars; }
 
-bool IsValidSpec(const ImageSpec& imageSpec) {
-    return FindPixelFormat(imageSpec.pixelFormat) != nullptr && IsValidPattern(imageSpec.pattern) && imageSpec.width > 0 &&
-           imageSpec.width % 4 == 0 && imageSpec.height > 0;
+bool IsValidSetup(const ImageSetup& imageSetup) {
+    return FindPixelFormat(imageSetup.pixelFormat) != nullptr && IsValidPattern(imageSetup.pattern) && imageSetup.width > 0 &&
+           imageSetup.width % 4 == 0 && imageSetup.height > 0;
 }
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame) {
@@ -106,22 +106,22 @@ ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uin
 // plain offset into it.
 class ImageGenerator::PreparedRows {
 public:
-    PreparedRows(const ImageSpec& imageSpec, const PixelFormatInfo& format)
-        : m_spec(imageSpec),
+    PreparedRows(const ImageSetup& imageSetup, const PixelFormatInfo& format)
+        : m_setup(imageSetup),
           m_format(format),
-          m_kinds(RowKinds(imageSpec.pattern)),
+          m_kinds(RowKinds(imageSetup.pattern)),
           m_yClasses(format.layout == Layout::Bayer ? 2 : 1),
-          m_phases(IsRamp(imageSpec.pattern) ? ShiftAlignment(format) : 1),
+          m_phases(IsRamp(imageSetup.pattern) ? ShiftAlignment(format) : 1),
           m_groupShift(GroupPixels(format) / 2),
           m_groupBytes(GroupBytes(format)),
-          m_pixels(imageSpec.width + (IsRamp(imageSpec.pattern) ? kRampPeriod : 0)),
+          m_pixels(imageSetup.width + (IsRamp(imageSetup.pattern) ? kRampPeriod : 0)),
           m_rowBytes(RowBytes(format, m_pixels)),
           m_rows(Index(PlaneCount(format), 0, 0, 0) * m_rowBytes) {
         std::vector<ScenePixel> pixels(m_pixels);
         for (uint32_t kind = 0; kind < m_kinds; ++kind) {
             for (uint32_t phase = 0; phase < m_phases; ++phase) {
                 for (uint32_t i = 0; i < m_pixels; ++i) {
-                    pixels[i] = RowPixel(imageSpec.pattern, imageSpec.width, kind, i + phase);
+                    pixels[i] = RowPixel(imageSetup.pattern, imageSetup.width, kind, i + phase);
                 }
                 for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
                     for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
@@ -136,7 +136,7 @@ public:
     // Start of the encoded row y of that plane and frame. Phases, row classes and group sizes are
     // powers of two, so this takes masks and shifts only.
     const uint8_t* Row(uint32_t plane, uint32_t y, uint32_t frame) const {
-        const RowPlan plan = PlanRow(m_spec.pattern, y, frame);
+        const RowPlan plan = PlanRow(m_setup.pattern, y, frame);
         const uint32_t phase = plan.shift & (m_phases - 1);
         const uint64_t offset = uint64_t{(plan.shift - phase) >> m_groupShift} * m_groupBytes;
         return m_rows.data() + Index(plane, plan.kind, y & (m_yClasses - 1), phase) * m_rowBytes + offset;
@@ -147,7 +147,7 @@ private:
         return ((size_t{plane} * m_kinds + kind) * m_yClasses + yClass) * m_phases + phase;
     }
 
-    const ImageSpec m_spec;
+    const ImageSetup m_setup;
     const PixelFormatInfo& m_format;
     const uint32_t m_kinds;
     const uint32_t m_yClasses;
@@ -159,16 +159,16 @@ private:
     std::vector<uint8_t> m_rows;
 };
 
-ImageGenerator::ImageGenerator(const ImageSpec& imageSpec)
-    : m_spec(imageSpec),
-      m_format(&CheckedFormat(imageSpec)),
-      m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, imageSpec.width, imageSpec.height)),
-      m_rowBytes(RowBytes(*m_format, imageSpec.width)),
+ImageGenerator::ImageGenerator(const ImageSetup& imageSetup)
+    : m_setup(imageSetup),
+      m_format(&CheckedFormat(imageSetup)),
+      m_payloadSize(Quibbon::Sim::PayloadSize(*m_format, imageSetup.width, imageSetup.height)),
+      m_rowBytes(RowBytes(*m_format, imageSetup.width)),
       m_planes(PlaneCount(*m_format)),
-      m_rows(std::make_unique<const PreparedRows>(imageSpec, *m_format)),
-      m_variants(imageSpec.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
-      m_blockRows(std::min(imageSpec.height, kRampPeriod)),
-      m_tileRows(m_blockRows + (imageSpec.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
+      m_rows(std::make_unique<const PreparedRows>(imageSetup, *m_format)),
+      m_variants(imageSetup.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
+      m_blockRows(std::min(imageSetup.height, kRampPeriod)),
+      m_tileRows(m_blockRows + (imageSetup.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
     if (m_tileRows * m_rowBytes <= kTileBudget) {
         BuildTiles();
     }
@@ -206,12 +206,12 @@ void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint6
     // The moving ramp of frame f is the tile of frame f mod 2 (same row parity) entered f rows
     // further down; the other patterns do not move.
     const uint32_t variant = frame % m_variants;
-    const uint32_t start = m_spec.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
+    const uint32_t start = m_setup.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
     const FrameWriter writer(bytes);
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
         const uint8_t* tile = m_tiles.data() + (size_t{variant} * m_planes + plane) * m_tileRows * m_rowBytes;
-        for (uint32_t y = 0; y < m_spec.height && bytes > 0; y += m_blockRows) {
-            const uint64_t block = std::min(bytes, uint64_t{std::min(m_blockRows, m_spec.height - y)} * m_rowBytes);
+        for (uint32_t y = 0; y < m_setup.height && bytes > 0; y += m_blockRows) {
+            const uint64_t block = std::min(bytes, uint64_t{std::min(m_blockRows, m_setup.height - y)} * m_rowBytes);
             writer.Copy(destination, tile + uint64_t{start} * m_rowBytes, block);
             destination += block;
             bytes -= block;
@@ -222,7 +222,7 @@ void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint6
 void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     const FrameWriter writer(bytes);
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
-        for (uint32_t y = 0; y < m_spec.height && bytes > 0; ++y) {
+        for (uint32_t y = 0; y < m_setup.height && bytes > 0; ++y) {
             const uint64_t row = std::min(bytes, m_rowBytes);
             writer.Copy(destination, m_rows->Row(plane, y, frame), row);
             destination += row;
@@ -231,15 +231,15 @@ void ImageGenerator::RenderByRows(uint32_t frame, uint8_t* destination, uint64_t
     }
 }
 
-std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame) {
-    const PixelFormatInfo& format = CheckedFormat(imageSpec);
-    std::vector<ScenePixel> pixels(uint64_t{imageSpec.width} * imageSpec.height);
-    for (uint32_t y = 0; y < imageSpec.height; ++y) {
-        for (uint32_t x = 0; x < imageSpec.width; ++x) {
-            pixels[uint64_t{y} * imageSpec.width + x] = SceneAt(imageSpec.pattern, imageSpec.width, x, y, frame);
+std::vector<uint8_t> RenderReference(const ImageSetup& imageSetup, uint32_t frame) {
+    const PixelFormatInfo& format = CheckedFormat(imageSetup);
+    std::vector<ScenePixel> pixels(uint64_t{imageSetup.width} * imageSetup.height);
+    for (uint32_t y = 0; y < imageSetup.height; ++y) {
+        for (uint32_t x = 0; x < imageSetup.width; ++x) {
+            pixels[uint64_t{y} * imageSetup.width + x] = SceneAt(imageSetup.pattern, imageSetup.width, x, y, frame);
         }
     }
-    return EncodeImage(format, imageSpec.width, imageSpec.height, pixels);
+    return EncodeImage(format, imageSetup.width, imageSetup.height, pixels);
 }
 
 void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes) {
@@ -248,8 +248,8 @@ void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes) {
     }
 }
 
-std::vector<uint8_t> ExpectedPayload(const ImageSpec& imageSpec, uint32_t frame, bool chunkMode) {
-    std::vector<uint8_t> payload = RenderReference(imageSpec, frame);
+std::vector<uint8_t> ExpectedPayload(const ImageSetup& imageSetup, uint32_t frame, bool chunkMode) {
+    std::vector<uint8_t> payload = RenderReference(imageSetup, frame);
     if (chunkMode && payload.size() >= 4) {
         WriteFrameChunk(payload.data(), frame);
     }

@@ -25,20 +25,20 @@
 namespace Quibbon::Sim {
 
 // Everything an image depends on except the frame number.
-struct ImageSpec {
+struct ImageSetup {
     uint32_t pixelFormat;
     uint32_t width;
     uint32_t height;
     uint32_t pattern;
 };
 
-bool operator==(const ImageSpec& a, const ImageSpec& b);
+bool operator==(const ImageSetup& a, const ImageSetup& b);
 
 // Whether the generator draws that pattern (the replayed images are not a generated pattern).
 bool IsValidPattern(uint32_t pattern);
 // Whether images of that description can be generated: known format, known pattern, a width that
 // is a positive multiple of 4 and a positive height.
-bool IsValidSpec(const ImageSpec& imageSpec);
+bool IsValidSetup(const ImageSetup& imageSetup);
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame);
 
@@ -48,13 +48,13 @@ ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uin
 // are copied row by row out of a handful of prepared rows.
 class ImageGenerator final : public FrameSource {
 public:
-    // Throws std::invalid_argument when the description is not valid (IsValidSpec).
-    explicit ImageGenerator(const ImageSpec& imageSpec);
+    // Throws std::invalid_argument when the description is not valid (IsValidSetup).
+    explicit ImageGenerator(const ImageSetup& imageSetup);
     ~ImageGenerator();
     ImageGenerator(const ImageGenerator&) = delete;
     ImageGenerator& operator=(const ImageGenerator&) = delete;
 
-    const ImageSpec& Description() const { return m_spec; }
+    const ImageSetup& Description() const { return m_setup; }
     uint64_t PayloadSize() const override { return m_payloadSize; }
     // Writes exactly PayloadSize() bytes.
     void Render(uint32_t frame, uint8_t* destination) const;
@@ -69,7 +69,7 @@ private:
     void RenderFromTiles(uint32_t frame, uint8_t* destination, uint64_t bytes) const;
     void RenderByRows(uint32_t frame, uint8_t* destination, uint64_t bytes) const;
 
-    ImageSpec m_spec;
+    ImageSetup m_setup;
     const PixelFormatInfo* m_format;
     uint64_t m_payloadSize;
     uint64_t m_rowBytes;
@@ -82,11 +82,11 @@ private:
 };
 
 // The image computed pixel by pixel from SceneAt, without the prepared rows.
-std::vector<uint8_t> RenderReference(const ImageSpec& imageSpec, uint32_t frame);
+std::vector<uint8_t> RenderReference(const ImageSetup& imageSetup, uint32_t frame);
 // Writes the frame counter as the 4-byte little-endian chunk at the start of the payload, or as
 // much of it as fits in bytes.
 void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes = 4);
 // The exact payload a camera delivers for that frame.
-std::vector<uint8_t> ExpectedPayload(const ImageSpec& imageSpec, uint32_t frame, bool chunkMode);
+std::vector<uint8_t> ExpectedPayload(const ImageSetup& imageSetup, uint32_t frame, bool chunkMode);
 
 }  // namespace Quibbon::Sim

@@ -120,7 +120,7 @@ TEST_F(FaultInjection, FailedGrabsPutTheBufferBackAtTheFrontAndUseUpNoFrameID) {
 TEST_F(FaultInjection, DroppedFramesShowAsGapsInTheFrameIDs) {
     Fault(Quibbon::kParamFaultDropEvery, 3);
     const auto buffers = AnnounceAndQueue(6);
-    const Quibbon::Sim::ImageSpec spec{ReadWord(remote, kRegPixelFormat), 64, 32, Quibbon::kPatternMovingRamp};
+    const Quibbon::Sim::ImageSetup setup{ReadWord(remote, kRegPixelFormat), 64, 32, Quibbon::kPatternMovingRamp};
     ASSERT_EQ(GC_ERR_SUCCESS, Start(6));
     std::set<BUFFER_HANDLE> taken;
     for (uint64_t expected : {0, 1, 3, 4, 6, 7}) {
@@ -129,7 +129,7 @@ TEST_F(FaultInjection, DroppedFramesShowAsGapsInTheFrameIDs) {
         taken.insert(buffer);
         ASSERT_EQ(expected, BufferInfo<uint64_t>(buffer, BUFFER_INFO_FRAMEID));
         const auto* image = static_cast<const uint8_t*>(BufferInfo<void*>(buffer, BUFFER_INFO_BASE));
-        const std::vector<uint8_t> reference = Quibbon::Sim::ExpectedPayload(spec, static_cast<uint32_t>(expected), false);
+        const std::vector<uint8_t> reference = Quibbon::Sim::ExpectedPayload(setup, static_cast<uint32_t>(expected), false);
         ASSERT_EQ(reference.size(), BufferInfo<size_t>(buffer, BUFFER_INFO_SIZE_FILLED));
         EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image)) << "frame " << expected;
     }

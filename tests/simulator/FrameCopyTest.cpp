@@ -55,24 +55,24 @@ std::vector<uint8_t> RenderAtOddAddress(const ImageGenerator& generator, uint32_
 
 TEST(FrameCopyTest, StreamedFramesEqualTheReference) {
     // One copied from a tile in blocks of rows, one row by row, one planar.
-    const ImageSpec specs[] = {{0x01080001, 1024, 1024, Quibbon::kPatternMovingRamp},
+    const ImageSetup setups[] = {{0x01080001, 1024, 1024, Quibbon::kPatternMovingRamp},
                                {0x01080009, 1540, 700, Quibbon::kPatternMovingRamp},
                                {0x02180021, 1028, 344, Quibbon::kPatternMovingRamp}};
-    for (const ImageSpec& spec : specs) {
-        const ImageGenerator generator(spec);
-        ASSERT_TRUE(FrameWriter(generator.PayloadSize()).Streaming()) << spec.width << "x" << spec.height;
+    for (const ImageSetup& setup : setups) {
+        const ImageGenerator generator(setup);
+        ASSERT_TRUE(FrameWriter(generator.PayloadSize()).Streaming()) << setup.width << "x" << setup.height;
         for (uint32_t frame : {0u, 3u, 300u}) {
-            const std::vector<uint8_t> reference = RenderReference(spec, frame);
+            const std::vector<uint8_t> reference = RenderReference(setup, frame);
             ASSERT_EQ(RenderAtOddAddress(generator, frame, generator.PayloadSize()), reference)
-                << spec.width << "x" << spec.height << " frame " << frame;
+                << setup.width << "x" << setup.height << " frame " << frame;
             const uint64_t prefix = generator.PayloadSize() - 4093;
             ASSERT_EQ(RenderAtOddAddress(generator, frame, prefix),
                       std::vector<uint8_t>(reference.begin(), reference.begin() + static_cast<std::ptrdiff_t>(prefix)))
-                << spec.width << "x" << spec.height << " frame " << frame << " prefix";
+                << setup.width << "x" << setup.height << " frame " << frame << " prefix";
         }
     }
-    EXPECT_TRUE(ImageGenerator(specs[0]).CopiesFromTile());
-    EXPECT_FALSE(ImageGenerator(specs[1]).CopiesFromTile());
+    EXPECT_TRUE(ImageGenerator(setups[0]).CopiesFromTile());
+    EXPECT_FALSE(ImageGenerator(setups[1]).CopiesFromTile());
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ protected:
 TEST_F(GrabTest, SmallBufferGetsThePayloadsStartAndUsesUpFrameAndTrigger) {
     ASSERT_EQ(camera.Set(kParamChunkMode, 1), kOk);
     ASSERT_EQ(camera.Set(kParamTriggerMode, 1), kOk);
-    const Sim::ImageSpec imageSpec{0x01080001, 64, 16, kPatternMovingRamp};
+    const Sim::ImageSetup imageSetup{0x01080001, 64, 16, kPatternMovingRamp};
     uint32_t frame = 0;
     for (uint64_t capacity : {uint64_t{2}, payload - 5}) {  // inside the chunk, then inside the image
         ASSERT_EQ(Trigger(), kOk);
@@ -73,7 +73,7 @@ TEST_F(GrabTest, SmallBufferGetsThePayloadsStartAndUsesUpFrameAndTrigger) {
         EXPECT_EQ(info.filledSize, capacity);
         EXPECT_EQ(info.payloadSize, payload);
         EXPECT_EQ(info.frameNumber, frame);
-        const std::vector<uint8_t> expected = Sim::ExpectedPayload(imageSpec, frame, true);
+        const std::vector<uint8_t> expected = Sim::ExpectedPayload(imageSetup, frame, true);
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + static_cast<long>(capacity), expected.begin()));
         EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<long>(capacity), buffer.end(),
                                 [](uint8_t b) { return b == kGuard; }));

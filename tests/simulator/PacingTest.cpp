@@ -31,7 +31,7 @@ protected:
     static bool GuardIntact(const std::vector<uint8_t>& buffer, size_t payload) {
         return std::all_of(buffer.begin() + static_cast<long>(payload), buffer.end(), [](uint8_t b) { return b == 0xEE; });
     }
-    Sim::ImageSpec CameraImage() {
+    Sim::ImageSetup CameraImage() {
         return {static_cast<uint32_t>(*camera.Get(kParamPixelFormat)), static_cast<uint32_t>(*camera.Get(kParamWidth)),
                 static_cast<uint32_t>(*camera.Get(kParamHeight)), static_cast<uint32_t>(*camera.Get(kParamTestPattern))};
     }

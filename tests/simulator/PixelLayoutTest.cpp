@@ -138,8 +138,8 @@ std::string Decode(const Expected& e, const std::vector<uint8_t>& img) {
     return "";
 }
 
-std::vector<uint8_t> Render(const ImageSpec& imageSpec, uint32_t frame) {
-    const ImageGenerator generator(imageSpec);
+std::vector<uint8_t> Render(const ImageSetup& imageSetup, uint32_t frame) {
+    const ImageGenerator generator(imageSetup);
     std::vector<uint8_t> image(generator.PayloadSize());
     generator.Render(frame, image.data());
     return image;
@@ -184,9 +184,9 @@ TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
     for (const Expected& e : kExpected) {
         for (uint32_t pattern = 0; pattern <= Quibbon::kPatternColourBars; ++pattern) {
             for (const auto& size : sizes) {
-                const ImageSpec imageSpec{e.code, size[0], size[1], pattern};
+                const ImageSetup imageSetup{e.code, size[0], size[1], pattern};
                 for (uint32_t frame : frames) {
-                    ASSERT_EQ(Render(imageSpec, frame), RenderReference(imageSpec, frame))
+                    ASSERT_EQ(Render(imageSetup, frame), RenderReference(imageSetup, frame))
                         << e.name << " pattern " << pattern << " " << size[0] << "x" << size[1] << " frame " << frame;
                 }
             }
@@ -197,12 +197,12 @@ TEST(PixelLayoutTest, FastRenderingEqualsTheReferenceForAllFormatsAndPatterns) {
 TEST(PixelLayoutTest, WideImagesCopiedRowByRowEqualTheReference) {
     for (const Expected& e : kExpected) {
         for (uint32_t pattern : {Quibbon::kPatternMovingRamp, Quibbon::kPatternCheckerboard}) {
-            const ImageSpec imageSpec{e.code, 1032, 260, pattern};
+            const ImageSetup imageSetup{e.code, 1032, 260, pattern};
             if (pattern == Quibbon::kPatternMovingRamp) {
-                ASSERT_FALSE(ImageGenerator(imageSpec).CopiesFromTile()) << e.name;
+                ASSERT_FALSE(ImageGenerator(imageSetup).CopiesFromTile()) << e.name;
             }
             for (uint32_t frame : {1u, 258u}) {
-                ASSERT_EQ(Render(imageSpec, frame), RenderReference(imageSpec, frame)) << e.name << " frame " << frame;
+                ASSERT_EQ(Render(imageSetup, frame), RenderReference(imageSetup, frame)) << e.name << " frame " << frame;
             }
         }
     }
@@ -245,9 +245,9 @@ TEST(PixelLayoutTest, YuvOfGreyIsNeutralAndOfRedLeansToV) {
 }
 
 TEST(PixelLayoutTest, ChunkCarriesTheFrameCounterInFront) {
-    const ImageSpec imageSpec{0x01080001, 16, 8, Quibbon::kPatternCheckerboard};
-    const std::vector<uint8_t> plain = ExpectedPayload(imageSpec, 0x01020304, false);
-    const std::vector<uint8_t> chunked = ExpectedPayload(imageSpec, 0x01020304, true);
+    const ImageSetup imageSetup{0x01080001, 16, 8, Quibbon::kPatternCheckerboard};
+    const std::vector<uint8_t> plain = ExpectedPayload(imageSetup, 0x01020304, false);
+    const std::vector<uint8_t> chunked = ExpectedPayload(imageSetup, 0x01020304, true);
     EXPECT_EQ(std::vector<uint8_t>(chunked.begin(), chunked.begin() + 4), (std::vector<uint8_t>{4, 3, 2, 1}));
     EXPECT_TRUE(std::equal(plain.begin() + 4, plain.end(), chunked.begin() + 4));
 }
