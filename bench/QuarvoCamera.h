@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench/ProducerLoader.h"
+#include "bench/BenchProducer.h"
 
 namespace quarvo_bench {
 

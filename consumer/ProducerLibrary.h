@@ -7,15 +7,17 @@
 #include "gentl/GenTL.h"
 
 // The producer functions this consumer calls.
-#define QUARVO_CONSUMER_FUNCTIONS(X)                                                                  \
-    X(GCGetInfo) X(GCGetLastError) X(GCInitLib) X(GCCloseLib) X(GCReadPort) X(GCWritePort)            \
-    X(GCGetPortURL) X(GCRegisterEvent) X(GCUnregisterEvent) X(EventGetData) X(TLOpen) X(TLClose)      \
-    X(TLGetInfo) X(TLGetNumInterfaces) X(TLGetInterfaceID) X(TLGetInterfaceInfo) X(TLOpenInterface)   \
-    X(TLUpdateInterfaceList) X(IFClose) X(IFGetInfo) X(IFGetNumDevices) X(IFGetDeviceID)              \
-    X(IFUpdateDeviceList) X(IFGetDeviceInfo) X(IFOpenDevice) X(DevGetPort) X(DevGetNumDataStreams)    \
-    X(DevGetDataStreamID) X(DevOpenDataStream) X(DevGetInfo) X(DevClose) X(DSAllocAndAnnounceBuffer) \
-    X(DSFlushQueue) X(DSStartAcquisition) X(DSStopAcquisition) X(DSGetInfo) X(DSClose)               \
-    X(DSRevokeBuffer) X(DSQueueBuffer) X(DSGetBufferInfo)
+#define QUARVO_CONSUMER_FUNCTIONS(X)                                                              \
+    X(GCGetInfo) X(GCGetLastError) X(GCInitLib) X(GCCloseLib) X(GCReadPort) X(GCWritePort)        \
+    X(GCGetPortURL)                                                                               \
+    X(GCRegisterEvent) X(GCUnregisterEvent) X(EventGetData) X(EventKill) X(TLOpen) X(TLClose)     \
+    X(TLGetInfo) X(TLGetNumInterfaces) X(TLGetInterfaceID) X(TLGetInterfaceInfo)                  \
+    X(TLOpenInterface) X(TLUpdateInterfaceList) X(IFClose) X(IFGetInfo) X(IFGetNumDevices)        \
+    X(IFGetDeviceID) X(IFUpdateDeviceList) X(IFGetDeviceInfo) X(IFOpenDevice) X(DevGetPort)       \
+    X(DevGetNumDataStreams) X(DevGetDataStreamID) X(DevOpenDataStream) X(DevGetInfo) X(DevClose)  \
+    X(DSAnnounceBuffer) X(DSAllocAndAnnounceBuffer) X(DSFlushQueue) X(DSStartAcquisition)         \
+    X(DSStopAcquisition) X(DSGetInfo) X(DSClose) X(DSRevokeBuffer) X(DSQueueBuffer)               \
+    X(DSGetBufferInfo)
 
 namespace quarvo {
 

@@ -67,7 +67,7 @@ void CEventNewBuffer::GetInfo(EVENT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, vo
         case EVENT_INFO_DATA_SIZE_MAX: value = kInfoDataSizeMax; break;
         default: RejectInfoCmd(iInfoCmd);
     }
-    SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_SIZET, &value, sizeof value);
+    SetReturnSizeT(pBuffer, piSize, piType, value);
 }
 
 void CEventNewBuffer::GetDataInfo(const void* pInBuffer, size_t iInSize, EVENT_DATA_INFO_CMD iInfoCmd,
@@ -84,7 +84,7 @@ void CEventNewBuffer::GetDataInfo(const void* pInBuffer, size_t iInSize, EVENT_D
         return;
     }
     const void* pointer = iInfoCmd == EVENT_DATA_ID ? record.BufferHandle : record.pUserPointer;
-    SetReturnParam(pOutBuffer, piOutSize, piType, INFO_DATATYPE_PTR, &pointer, sizeof pointer);
+    SetReturnPointer(pOutBuffer, piOutSize, piType, pointer);
 }
 
 void CEventNewBuffer::Flush() { Stream()->DSFlushQueue(ACQ_QUEUE_OUTPUT_DISCARD); }

@@ -64,18 +64,11 @@ bool CEventObj::ChangeRegistration(bool bFrom, bool bTo) {
     return false;
 }
 
-CEventObj::Deadline CEventObj::DeadlineAfter(uint64_t iTimeout) {
-    using namespace std::chrono;
-    if (iTimeout == GENTL_INFINITE) {
-        return std::nullopt;
+void RaiseWaitAborted(bool bKilled) {
+    if (bKilled) {
+        throw abort_exception("Wait aborted by EventKill");
     }
-    const auto now = steady_clock::now();
-    const auto room = duration_cast<milliseconds>(steady_clock::time_point::max() - now);
-    if (iTimeout >= static_cast<uint64_t>(room.count())) {
-        // Further away than the clock can count: no caller can tell this from waiting forever.
-        return std::nullopt;
-    }
-    return now + milliseconds(static_cast<milliseconds::rep>(iTimeout));
+    throw abort_exception("Wait aborted: the event was unregistered or its module was closed.");
 }
 
 const char* CEventObj::CheckInBuffer(const void* pInBuffer, size_t iInSize, size_t iRequired) {

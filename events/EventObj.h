@@ -2,18 +2,21 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 #include "gentl/Exceptions.h"
 #include "gentl/GenTL.h"
+#include "gentl/TimedWait.h"
 
 namespace GenTL {
+
+// Ends a wait for event data with abort_exception: killed (EventKill), or the event was
+// unregistered or its module closed.
+[[noreturn]] void RaiseWaitAborted(bool bKilled);
 
 // What one GetData call achieved.
 enum class EventData {
@@ -59,7 +62,6 @@ public:
 
 protected:
     using Lock = std::unique_lock<std::recursive_mutex>;
-    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
     // Raises invalid_handle_exception unless the event is registered.
     void CheckRegistered() const;
@@ -87,9 +89,6 @@ protected:
     std::condition_variable_any m_cv_signal;
 
 private:
-    // No deadline for GENTL_INFINITE and for time-outs beyond the clock's range.
-    static Deadline DeadlineAfter(uint64_t iTimeout);
-
     std::atomic<bool> m_b_registered{false};
     std::atomic<bool> m_b_shut_down{false};
     // Number of kills so far, guarded by m_mutex_object. A wait aborts when it changes.
@@ -103,17 +102,11 @@ bool CEventObj::WaitUntilReady(Lock& lock, uint64_t iTimeout, Ready ready) {
     // waiter checking the flags here under the lock cannot miss them.
     const auto ended = [&] { return m_i_kill_count != kills_at_start || !IsRegistered() || m_b_shut_down; };
     const auto woken = [&] { return ended() || ready(); };
-    const Deadline deadline = DeadlineAfter(iTimeout);
-    if (!deadline) {
-        m_cv_signal.wait(lock, woken);
-    } else if (!m_cv_signal.wait_until(lock, *deadline, woken)) {
+    if (!WaitWithTimeout(m_cv_signal, lock, iTimeout, woken)) {
         return false;
     }
-    if (m_i_kill_count != kills_at_start && IsRegistered()) {
-        throw abort_exception("Wait aborted by EventKill");
-    }
     if (ended()) {
-        throw abort_exception("Wait aborted: the event was unregistered or its module was closed.");
+        RaiseWaitAborted(m_i_kill_count != kills_at_start && IsRegistered());
     }
     return true;
 }

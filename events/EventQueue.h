@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <utility>
 
 #include "events/EventObj.h"
@@ -35,6 +36,13 @@ class CEventQueue : public CEventObj {
 public:
     // Appends an entry and wakes one waiter; entries pushed while unregistered are dropped.
     virtual void Push(const T& entry);
+    // Builds an entry from the arguments and pushes it; while unregistered nothing is built.
+    template <class... Args>
+    void Emplace(Args&&... args) {
+        if (IsRegistered()) {
+            Push(std::make_shared<typename T::element_type>(std::forward<Args>(args)...));
+        }
+    }
     virtual void EnableEvent();
     // Queued entries stay and are delivered after the next registration.
     virtual void DisableEvent();
@@ -163,7 +171,7 @@ void CEventQueue<T>::AnswerInfo(EVENT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, 
     default:
         throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iInfoCmd));
     }
-    SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_SIZET, &value, sizeof value);
+    SetReturnSizeT(pBuffer, piSize, piType, value);
 }
 
 }  // namespace GenTL

@@ -4,6 +4,7 @@
 
 #include "gentl/Exceptions.h"
 #include "gentl/MsgComposer.h"
+#include "gentl/controller/LibraryController.h"
 
 namespace GenTL {
 
@@ -40,6 +41,21 @@ void CheckInfoArguments(const INFO_DATATYPE* piType, const void* pBuffer, const 
     CheckParameter(piSize, "piSize");
     CheckBufferSize(piSize, pBuffer, "piSize", "pBuffer");
     CheckParameter(piType, "piType");
+}
+
+void CheckOpenCounts(const OpenCounts& counts) {
+    if (counts.interfaces && g_Controller.GetNumberOpenInterfaces() == 0) {
+        throw invalid_handle_exception("There's no opened interface.");
+    }
+    if (counts.devices && g_Controller.GetNumberOpenDevices() == 0) {
+        throw invalid_handle_exception("There's no opened device.");
+    }
+    if (counts.streams && g_Controller.GetTotalNumberOpenStreams() == 0) {
+        throw invalid_handle_exception("There's no opened stream.");
+    }
+    if (counts.announced_buffers && g_Controller.GetNumberAnnouncedBuffers() == 0) {
+        throw invalid_handle_exception("There's no opened announced buffer.");
+    }
 }
 
 }  // namespace GenTL

@@ -17,4 +17,17 @@ void CheckBufferSize(const size_t* piSize, const void* pBuffer, const char* size
 // piSize null, then pBuffer with *piSize 0, then piType null.
 void CheckInfoArguments(const INFO_DATATYPE* piType, const void* pBuffer, const size_t* piSize);
 
+// Which of the library's open modules a call needs at least one of.
+struct OpenCounts {
+    bool interfaces;
+    bool devices;
+    bool streams;
+    bool announced_buffers;
+};
+inline constexpr OpenCounts kAllOpenCounts{true, true, true, true};
+
+// Raises invalid_handle_exception "There's no opened interface." (device, stream, announced
+// buffer) for the first needed kind of which none is open.
+void CheckOpenCounts(const OpenCounts& counts);
+
 }  // namespace GenTL

@@ -42,4 +42,17 @@ void SetReturnParam(void* pDst, size_t* piSize, INFO_DATATYPE* piType, unsigned 
     SetReturnParam(pDst, piSize, piType, INFO_DATATYPE_UINT64, &value, sizeof value);
 }
 
+void SetReturnBool8(void* pDst, size_t* piSize, INFO_DATATYPE* piType, bool value) {
+    const uint8_t byte = value ? 1 : 0;
+    SetReturnParam(pDst, piSize, piType, INFO_DATATYPE_BOOL8, &byte, sizeof byte);
+}
+
+void SetReturnSizeT(void* pDst, size_t* piSize, INFO_DATATYPE* piType, size_t value) {
+    SetReturnParam(pDst, piSize, piType, INFO_DATATYPE_SIZET, &value, sizeof value);
+}
+
+void SetReturnPointer(void* pDst, size_t* piSize, INFO_DATATYPE* piType, const void* value) {
+    SetReturnParam(pDst, piSize, piType, INFO_DATATYPE_PTR, &value, sizeof value);
+}
+
 }  // namespace GenTL

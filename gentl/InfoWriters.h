@@ -19,4 +19,11 @@ void SetReturnParam(void* pDst, size_t* piSize, INFO_DATATYPE* piType, unsigned 
 // 64-bit unsigned (INFO_DATATYPE_UINT64).
 void SetReturnParam(void* pDst, size_t* piSize, INFO_DATATYPE* piType, unsigned long value);
 
+// A one-byte boolean (INFO_DATATYPE_BOOL8).
+void SetReturnBool8(void* pDst, size_t* piSize, INFO_DATATYPE* piType, bool value);
+// A size (INFO_DATATYPE_SIZET).
+void SetReturnSizeT(void* pDst, size_t* piSize, INFO_DATATYPE* piType, size_t value);
+// An address (INFO_DATATYPE_PTR).
+void SetReturnPointer(void* pDst, size_t* piSize, INFO_DATATYPE* piType, const void* value);
+
 }  // namespace GenTL

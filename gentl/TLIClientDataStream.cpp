@@ -55,30 +55,6 @@ std::shared_ptr<CDataStream> AsStream(DS_HANDLE hDataStream) {
     return stream;
 }
 
-struct Counts {
-    bool interfaces;
-    bool devices;
-    bool streams;
-    bool buffers;
-};
-
-void CheckCounts(const Counts& counts) {
-    if (counts.interfaces && g_Controller.GetNumberOpenInterfaces() == 0) {
-        throw invalid_handle_exception("There's no opened interface.");
-    }
-    if (counts.devices && g_Controller.GetNumberOpenDevices() == 0) {
-        throw invalid_handle_exception("There's no opened device.");
-    }
-    if (counts.streams && g_Controller.GetTotalNumberOpenStreams() == 0) {
-        throw invalid_handle_exception("There's no opened stream.");
-    }
-    if (counts.buffers && g_Controller.GetNumberAnnouncedBuffers() == 0) {
-        throw invalid_handle_exception("There's no opened announced buffer.");
-    }
-}
-
-constexpr Counts kAllCounts{true, true, true, true};
-
 GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSize, void* pPrivate,
                                BUFFER_HANDLE* phBuffer, bool bAllocate) {
     return CatchFrame(kUnknownErrorFrame, [&]() -> GC_ERROR {
@@ -90,7 +66,7 @@ GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSiz
         if (iSize == 0) {
             throw invalid_parameter_exception("Specified iSize is 0.");
         }
-        CheckCounts({true, true, false, false});
+        CheckOpenCounts({true, true, false, false});
         if (g_Controller.GetTotalNumberOpenStreams() != 0) {
             ChainTest(hDataStream);
             S_Announced_Buffer_Information same{*phBuffer, pBuffer, pPrivate, iSize};
@@ -130,7 +106,7 @@ GC_API DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDL
         if (!device) {
             throw invalid_handle_exception("Invalid Handle");
         }
-        CheckCounts({true, true, false, false});
+        CheckOpenCounts({true, true, false, false});
         const std::shared_ptr<CDataStream> stream = device->CreateDataStream(sDataStreamID);
         S_DataStream_Information info{sDataStreamID, stream->Handle()};
         g_Controller.AddDataStream(hDevice, info);
@@ -160,7 +136,7 @@ GC_API DSRevokeBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, void** ppBuf
         }
         CheckHandle(hBuffer, "hBuffer");
         CheckStreamHandle(hDataStream);
-        CheckCounts(kAllCounts);
+        CheckOpenCounts(kAllOpenCounts);
         ChainTest(hDataStream, "There's no available device.");
         const auto stream = AsStream(hDataStream);
         if (!ICommonBase::FromHandleAs<CBufferInfo>(hBuffer)) {
@@ -179,7 +155,7 @@ GC_API DSQueueBuffer(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer) {
         }
         CheckStreamHandle(hDataStream);
         CheckHandle(hBuffer, "hBuffer");
-        CheckCounts(kAllCounts);
+        CheckOpenCounts(kAllOpenCounts);
         if (!ICommonBase::FromHandleAs<CInterface>(ChainTest(hDataStream))) {
             throw invalid_handle_exception("Invalid Handle");
         }
@@ -214,7 +190,7 @@ GC_API DSStartAcquisition(DS_HANDLE hDataStream, ACQ_START_FLAGS iStartFlags, ui
         if (iStartFlags != ACQ_START_FLAGS_DEFAULT) {
             throw invalid_parameter_exception("Specified iStartFlags is invalid.");
         }
-        CheckCounts({false, true, true, true});
+        CheckOpenCounts({false, true, true, true});
         ChainTest(hDataStream);
         StreamTest(hDataStream);
         const auto stream = AsStream(hDataStream);
@@ -241,7 +217,7 @@ GC_API DSStopAcquisition(DS_HANDLE hDataStream, ACQ_STOP_FLAGS iStopFlags) {
             throw invalid_parameter_exception(MsgComposer("Specified iStopFlag is invalid: iStopFlag = 0x%p.",
                                                           reinterpret_cast<void*>(static_cast<intptr_t>(iStopFlags))));
         }
-        CheckCounts({false, true, true, true});
+        CheckOpenCounts({false, true, true, true});
         ChainTest(hDataStream);
         AsStream(hDataStream)->DSStopAcquisition(iStopFlags);
         return RecordSuccess();

@@ -39,15 +39,6 @@ std::shared_ptr<CDevice> ResolveDevice(DEV_HANDLE hDevice) {
     return AsDevice(hDevice);
 }
 
-void CheckOpenModuleCounts() {
-    if (g_Controller.GetNumberOpenInterfaces() == 0) {
-        throw invalid_handle_exception("There's no opened interface.");
-    }
-    if (g_Controller.GetNumberOpenDevices() == 0) {
-        throw invalid_handle_exception("There's no opened device.");
-    }
-}
-
 }  // namespace
 
 extern "C" {
@@ -128,7 +119,7 @@ GC_API DevGetDataStreamID(DEV_HANDLE hDevice, uint32_t iIndex, char* sDataStream
             throw invalid_handle_exception("Invalid Handle");
         }
         const auto device = AsDevice(hDevice);
-        CheckOpenModuleCounts();
+        CheckOpenCounts({true, true, false, false});
         device->GetDataStreamID(iIndex, sDataStreamID, piSize);
         return RecordSuccess();
     });

@@ -24,8 +24,8 @@ std::shared_ptr<ICommonBase> ResolvePort(PORT_HANDLE hPort) {
     if (!module) {
         throw invalid_handle_exception(MsgComposer("Specified hPort is invalid: hPort = 0x%p.", hPort));
     }
-    if (IsDeviceSide(*module) && g_Controller.GetNumberOpenInterfaces() == 0) {
-        throw invalid_handle_exception("There's no opened interface.");
+    if (IsDeviceSide(*module)) {
+        CheckOpenCounts({true, false, false, false});
     }
     return module;
 }

@@ -48,15 +48,6 @@ constexpr uint64_t kNoLimit = 0xFFFFFFFF;
 constexpr size_t kAnnounceMinimum = 5;
 constexpr size_t kAlignment = 4;
 
-void WriteBool(bool value, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
-    const uint8_t byte = value ? 1 : 0;
-    SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_BOOL8, &byte, sizeof byte);
-}
-
-void WriteSize(size_t value, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
-    SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_SIZET, &value, sizeof value);
-}
-
 template <class Queue>
 size_t SizeUnder(std::mutex& mutex, const Queue& queue) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -202,14 +193,17 @@ void CDataStream::DSAllocAndAnnounceBuffer(void** ppBuffer, size_t iSize, void* 
 }
 
 std::shared_ptr<CBufferInfo> CDataStream::FindAnnounced(void* hBuffer) const {
-    const auto buffer = ICommonBase::FromHandleAs<CBufferInfo>(hBuffer);
-    if (!buffer) {
+    // The announced list holds its buffers alive, so a match needs no registry lookup; only a
+    // miss asks the registry which refusal it is.
+    for (const auto& buffer : m_vec_announced) {
+        if (buffer->Handle() == hBuffer) {
+            return buffer;
+        }
+    }
+    if (!ICommonBase::FromHandleAs<CBufferInfo>(hBuffer)) {
         throw invalid_handle_exception("Invalid Handle");
     }
-    if (std::find(m_vec_announced.begin(), m_vec_announced.end(), buffer) == m_vec_announced.end()) {
-        throw invalid_parameter_exception("Invalid Buffer Handle");
-    }
-    return buffer;
+    throw invalid_parameter_exception("Invalid Buffer Handle");
 }
 
 void* CDataStream::DSRevokeBuffer(void* hBuffer, void** ppBuffer, void** ppPrivate) {
@@ -371,12 +365,12 @@ void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuff
         case STREAM_INFO_NUM_UNDERRUN:
             SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_i_underruns.load()));
             return;
-        case STREAM_INFO_NUM_ANNOUNCED: WriteSize(GetNumAnnounced(), piType, pBuffer, piSize); return;
+        case STREAM_INFO_NUM_ANNOUNCED: SetReturnSizeT(pBuffer, piSize, piType, GetNumAnnounced()); return;
         case STREAM_INFO_NUM_QUEUED:
-            WriteSize(SizeUnder(m_mutex_input, m_deque_input), piType, pBuffer, piSize);
+            SetReturnSizeT(pBuffer, piSize, piType, SizeUnder(m_mutex_input, m_deque_input));
             return;
         case STREAM_INFO_NUM_AWAIT_DELIVERY:
-            WriteSize(SizeUnder(m_mutex_output, m_deque_output), piType, pBuffer, piSize);
+            SetReturnSizeT(pBuffer, piSize, piType, SizeUnder(m_mutex_output, m_deque_output));
             return;
         case STREAM_INFO_NUM_STARTED: {
             uint64_t started = 0;
@@ -393,14 +387,14 @@ void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuff
             if (m_p_fg_stream != nullptr) {
                 m_p_fg_stream->GetInfo(Quibbon::kStreamInfoIsGrabbing, &grabbing, &size);
             }
-            WriteBool(grabbing != 0, piType, pBuffer, piSize);
+            SetReturnBool8(pBuffer, piSize, piType, grabbing != 0);
             return;
         }
-        case STREAM_INFO_DEFINES_PAYLOADSIZE: WriteBool(false, piType, pBuffer, piSize); return;
+        case STREAM_INFO_DEFINES_PAYLOADSIZE: SetReturnBool8(pBuffer, piSize, piType, false); return;
         case STREAM_INFO_TLTYPE: SetReturnParam(pBuffer, piSize, piType, std::string("Custom")); return;
-        case STREAM_INFO_NUM_CHUNKS_MAX: WriteSize(1, piType, pBuffer, piSize); return;
-        case STREAM_INFO_BUF_ANNOUNCE_MIN: WriteSize(kAnnounceMinimum, piType, pBuffer, piSize); return;
-        case STREAM_INFO_BUF_ALIGNMENT: WriteSize(kAlignment, piType, pBuffer, piSize); return;
+        case STREAM_INFO_NUM_CHUNKS_MAX: SetReturnSizeT(pBuffer, piSize, piType, 1); return;
+        case STREAM_INFO_BUF_ANNOUNCE_MIN: SetReturnSizeT(pBuffer, piSize, piType, kAnnounceMinimum); return;
+        case STREAM_INFO_BUF_ALIGNMENT: SetReturnSizeT(pBuffer, piSize, piType, kAlignment); return;
         default:
             throw implementation_exception(MsgComposer("Requested iCmd is not implemented; iCmd = %d.", iInfoCmd));
     }
@@ -409,10 +403,7 @@ void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuff
 // ---- events and closing --------------------------------------------------------------------------
 
 void CDataStream::PushEventError(GC_ERROR iCode, const std::string& sText) {
-    if (m_sp_event_error->IsRegistered()) {
-        m_sp_event_error->Push(
-            std::make_shared<EventErrorEntry>(iCode, MsgComposer("GC_ERROR: %d (%s)", iCode, sText.c_str())));
-    }
+    m_sp_event_error->Emplace(iCode, MsgComposer("GC_ERROR: %d (%s)", iCode, sText.c_str()));
 }
 
 void CDataStream::Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) {

@@ -2,12 +2,12 @@
 // filled buffers.
 #include <chrono>
 #include <cstring>
-#include <functional>
 
 #include "gentl/Exceptions.h"
 #include "gentl/InfoWriters.h"
 #include "gentl/MsgComposer.h"
 #include "gentl/Platform.h"
+#include "gentl/TimedWait.h"
 #include "modules/BufferInfo.h"
 #include "modules/DataStream.h"
 #include "modules/Device.h"
@@ -16,8 +16,6 @@
 namespace GenTL {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t kNoLimit = 0xFFFFFFFF;
 constexpr uint64_t kRegThreadRunning = 0x50;
@@ -38,17 +36,6 @@ uint32_t ReadParameter(Quibbon::IDevice* pDevice, int32_t iParameter) {
     return value;
 }
 
-// No deadline for GENTL_INFINITE and for time-outs beyond the clock's range.
-bool WaitUntilDeadline(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, uint64_t iTimeout,
-                       const std::function<bool()>& done) {
-    const auto now = Clock::now();
-    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
-    if (iTimeout == GENTL_INFINITE || iTimeout >= static_cast<uint64_t>(room.count())) {
-        cv.wait(lock, done);
-        return true;
-    }
-    return cv.wait_until(lock, now + std::chrono::milliseconds(iTimeout), done);
-}
 
 }  // namespace
 
@@ -234,14 +221,11 @@ EventData CDataStream::GetFilledBuffer(void* pBuffer, size_t* piSize, uint64_t i
     const uint64_t kills = m_i_kill_count;
     const auto killed = [&] { return m_i_kill_count != kills; };
     const auto ended = [&] { return killed() || !event.IsRegistered() || event.IsShutDown(); };
-    if (!WaitUntilDeadline(m_cv_output, lock, iTimeout, [&] { return ended() || !m_deque_output.empty(); })) {
+    if (!WaitWithTimeout(m_cv_output, lock, iTimeout, [&] { return ended() || !m_deque_output.empty(); })) {
         return EventData::TimedOut;
     }
-    if (killed() && event.IsRegistered()) {
-        throw abort_exception("Wait aborted by EventKill");
-    }
     if (ended()) {
-        throw abort_exception("Wait aborted: the event was unregistered or its module was closed.");
+        RaiseWaitAborted(killed() && event.IsRegistered());
     }
     CBufferInfo* buffer = m_deque_output.front();
     EVENT_NEW_BUFFER_DATA record{buffer->Handle(), buffer->UserPointer()};

@@ -216,9 +216,7 @@ void CDevice::ReleaseDS(const CDataStream* pStream) {
 }
 
 void CDevice::PushEventRemoteDevice(int64_t iEventID, const void* pData, uint64_t iSize) {
-    if (m_sp_event_remote->IsRegistered()) {
-        m_sp_event_remote->Push(std::make_shared<EventGenApiEventEntry>(iEventID, pData, iSize));
-    }
+    m_sp_event_remote->Emplace(iEventID, pData, iSize);
 }
 
 void CDevice::Register(EVENT_TYPE iEventID, EVENT_HANDLE* phEvent) {

@@ -249,9 +249,7 @@ void CDevicePort::RaiseTestEvent(CDevice& device) {
 }
 
 void CDevicePort::PushEventRemoteDevice(int64_t iEventID, const void* pData, uint64_t iSize) {
-    if (m_sp_event_remote->IsRegistered()) {
-        m_sp_event_remote->Push(std::make_shared<EventGenApiEventEntry>(iEventID, pData, iSize));
-    }
+    m_sp_event_remote->Emplace(iEventID, pData, iSize);
 }
 
 void CDevicePort::Register(EVENT_TYPE iEventID, EVENT_HANDLE* /*phEvent*/) {

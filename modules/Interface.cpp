@@ -409,21 +409,15 @@ void CInterface::Unregister(EVENT_TYPE iEventID) {
 }
 
 void CInterface::PushEventFeatureInvalidate(const std::string& sFeature) {
-    if (m_sp_event_invalidate && m_sp_event_invalidate->IsRegistered()) {
-        m_sp_event_invalidate->Push(std::make_shared<EventFeatureInvalidateEntry>(sFeature));
-    }
+    m_sp_event_invalidate->Emplace(sFeature);
 }
 
 void CInterface::PushEventFeatureChange(const std::string& sFeature, const std::string& sValue) {
-    if (m_sp_event_change && m_sp_event_change->IsRegistered()) {
-        m_sp_event_change->Push(std::make_shared<EventFeatureChangeEntry>(sFeature, sValue));
-    }
+    m_sp_event_change->Emplace(sFeature, sValue);
 }
 
 void CInterface::PushEventModule(int64_t iEventID, const void* pData, uint64_t iSize) {
-    if (m_sp_event_module && m_sp_event_module->IsRegistered()) {
-        m_sp_event_module->Push(std::make_shared<EventGenApiEventEntry>(iEventID, pData, iSize));
-    }
+    m_sp_event_module->Emplace(iEventID, pData, iSize);
 }
 
 std::shared_ptr<CInterface> CInterface::CheckCI(void* hIface) {

@@ -14,11 +14,6 @@ namespace {
 
 void* AsPointer(int64_t value) { return reinterpret_cast<void*>(static_cast<intptr_t>(value)); }
 
-void WriteFlag(bool value, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
-    const uint8_t byte = value ? 1 : 0;
-    SetReturnParam(pBuffer, piSize, piType, INFO_DATATYPE_BOOL8, &byte, sizeof byte);
-}
-
 bool WritePortInfo(const PortInfoTexts& texts, PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
                    size_t* piSize) {
     switch (iInfoCmd) {
@@ -31,10 +26,10 @@ bool WritePortInfo(const PortInfoTexts& texts, PORT_INFO_CMD iInfoCmd, INFO_DATA
         case PORT_INFO_PORTNAME: SetReturnParam(pBuffer, piSize, piType, texts.port_name); return true;
         case PORT_INFO_LITTLE_ENDIAN:
         case PORT_INFO_ACCESS_READ:
-        case PORT_INFO_ACCESS_WRITE: WriteFlag(true, piType, pBuffer, piSize); return true;
+        case PORT_INFO_ACCESS_WRITE: SetReturnBool8(pBuffer, piSize, piType, true); return true;
         case PORT_INFO_BIG_ENDIAN:
         case PORT_INFO_ACCESS_NA:
-        case PORT_INFO_ACCESS_NI: WriteFlag(false, piType, pBuffer, piSize); return true;
+        case PORT_INFO_ACCESS_NI: SetReturnBool8(pBuffer, piSize, piType, false); return true;
         default: return false;
     }
 }

@@ -151,8 +151,7 @@ void CLibraryController::AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& dev
 bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
     CAutoLock lock(m_cs_open_devices);
     for (const auto& entry : m_map_open_devices) {
-        const std::shared_ptr<CDevice> device = entry.second.device.lock();
-        if (device && device->Handle() == hDevice) {
+        if (entry.second.h_device == hDevice && !entry.second.device.expired()) {
             if (phIface != nullptr) {
                 *phIface = entry.first;
             }
@@ -177,8 +176,8 @@ bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sNa
 std::shared_ptr<CDevice> CLibraryController::RemoveOpenDevice(void* hDevice) {
     CAutoLock lock(m_cs_open_devices);
     for (auto it = m_map_open_devices.begin(); it != m_map_open_devices.end(); ++it) {
-        std::shared_ptr<CDevice> device = it->second.device.lock();
-        if (!device || device->Handle() != hDevice) {
+        std::shared_ptr<CDevice> device = it->second.h_device == hDevice ? it->second.device.lock() : nullptr;
+        if (!device) {
             continue;
         }
         ForgetDeviceEntries(hDevice);

@@ -23,15 +23,8 @@ struct Grabbed {
     std::vector<uint8_t> buffer;
 };
 
-class FaultTest : public ::testing::Test {
+class FaultTest : public sim_test::SmallFastCamera {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(camera.Set(kParamWidth, 64), kOk);
-        ASSERT_EQ(camera.Set(kParamHeight, 16), kOk);
-        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
-        stream = camera.Stream();
-        payload = static_cast<size_t>(*camera.Get(kParamPayloadSize));
-    }
     Grabbed Grab(IDataStream& from, uint32_t timeoutMs = 0) {
         Grabbed grabbed{0, {}, std::vector<uint8_t>(payload + 16, kGuard)};
         uint64_t size = grabbed.buffer.size();
@@ -60,10 +53,6 @@ protected:
         grabber.join();
         return result;
     }
-
-    sim_test::OpenCamera camera;
-    sim_test::Handle<IDataStream> stream;
-    size_t payload = 0;
 };
 
 TEST_F(FaultTest, KnobsReadBackAndRefuseNegativeValues) {

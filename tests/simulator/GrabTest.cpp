@@ -17,15 +17,8 @@ using sim_test::kGenerous;
 
 constexpr uint8_t kGuard = 0xEE;
 
-class GrabTest : public ::testing::Test {
+class GrabTest : public sim_test::SmallFastCamera {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(camera.Set(kParamWidth, 64), kOk);
-        ASSERT_EQ(camera.Set(kParamHeight, 16), kOk);
-        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
-        stream = camera.Stream();
-        payload = static_cast<uint64_t>(*camera.Get(kParamPayloadSize));
-    }
     std::vector<uint8_t> Buffer() const { return std::vector<uint8_t>(payload + 64, kGuard); }
     int32_t Trigger() { return camera.Set(kParamSoftwareTrigger, 1); }
     // Grabs into a fresh buffer; the frame number of what came, or the negative result.
@@ -52,10 +45,6 @@ protected:
         EXPECT_EQ(buffer, Buffer());
         return result;
     }
-
-    sim_test::OpenCamera camera;
-    sim_test::Handle<IDataStream> stream;
-    uint64_t payload = 0;
 };
 
 TEST_F(GrabTest, SmallBufferGetsThePayloadsStartAndUsesUpFrameAndTrigger) {

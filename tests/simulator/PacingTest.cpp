@@ -18,14 +18,8 @@ using Clock = std::chrono::steady_clock;
 
 using sim_test::kGenerous;
 
-class PacingTest : public ::testing::Test {
+class PacingTest : public sim_test::SmallFastCamera {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(camera.Set(kParamWidth, 64), kOk);
-        ASSERT_EQ(camera.Set(kParamHeight, 16), kOk);
-        ASSERT_EQ(camera.Set(kParamFrameRate, 0), kOk);
-        stream = camera.Stream();
-    }
     // A buffer one payload long plus a guard area that a fill must leave alone.
     std::vector<uint8_t> Buffer() { return std::vector<uint8_t>(static_cast<size_t>(*camera.Get(kParamPayloadSize)) + 64, 0xEE); }
     static bool GuardIntact(const std::vector<uint8_t>& buffer, size_t payload) {
@@ -35,9 +29,6 @@ protected:
         return {static_cast<uint32_t>(*camera.Get(kParamPixelFormat)), static_cast<uint32_t>(*camera.Get(kParamWidth)),
                 static_cast<uint32_t>(*camera.Get(kParamHeight)), static_cast<uint32_t>(*camera.Get(kParamTestPattern))};
     }
-
-    sim_test::OpenCamera camera;
-    sim_test::Handle<IDataStream> stream;
 };
 
 TEST_F(PacingTest, FillWritesExactlyTheExpectedPayloadsInFrameOrder) {

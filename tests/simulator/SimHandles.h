@@ -89,4 +89,20 @@ inline void AwaitWaitingGrabs(const Quibbon::Sim::Camera& camera, uint32_t count
     }
 }
 
+// Fixture: the default camera made small (64 x 16) and unthrottled, with a stream object open.
+class SmallFastCamera : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(camera.Set(Quibbon::kParamWidth, 64), Quibbon::kOk);
+        ASSERT_EQ(camera.Set(Quibbon::kParamHeight, 16), Quibbon::kOk);
+        ASSERT_EQ(camera.Set(Quibbon::kParamFrameRate, 0), Quibbon::kOk);
+        stream = camera.Stream();
+        payload = static_cast<size_t>(*camera.Get(Quibbon::kParamPayloadSize));
+    }
+
+    OpenCamera camera;
+    Handle<Quibbon::IDataStream> stream;
+    size_t payload = 0;
+};
+
 }  // namespace sim_test
