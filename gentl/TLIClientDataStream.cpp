@@ -83,6 +83,12 @@ GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSiz
         }
         S_Announced_Buffer_Information info{*phBuffer, memory, pPrivate, iSize};
         g_Controller.AddAnnouncedBuffer(hDataStream, info);
+        // A close on another thread withdraws the stream's entries after closing the stream: an
+        // entry added after that must not outlive it.
+        if (stream->IsClosed()) {
+            g_Controller.RemoveAnnouncedBuffer(hDataStream, info);
+            CDataStream::RaiseClosed();
+        }
         return RecordSuccess();
     });
 }
@@ -271,8 +277,10 @@ GC_API DSClose(DS_HANDLE hDataStream) {
         CheckStreamHandle(hDataStream);
         StreamTest(hDataStream);
         g_Controller.RemoveDataStream(hDataStream);
-        g_Controller.RemoveAllAnnouncedBuffers(hDataStream);
+        // The stream closes first, so that an announcement racing with this close either is
+        // withdrawn here or sees the stream closed and withdraws its own entry.
         AsStream(hDataStream)->Close();
+        g_Controller.RemoveAllAnnouncedBuffers(hDataStream);
         return RecordSuccess();
     });
 }

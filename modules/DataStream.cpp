@@ -44,7 +44,6 @@ enum StreamRegister : uint64_t {
     kRegBufferHandlingMode = 0x200,
 };
 
-constexpr uint64_t kNoLimit = 0xFFFFFFFF;
 constexpr size_t kAnnounceMinimum = 5;
 constexpr size_t kAlignment = 4;
 
@@ -58,14 +57,18 @@ size_t SizeUnder(std::mutex& mutex, const Queue& queue) {
 
 int32_t CDataStream::ParseStreamNumber(const std::string& sID) {
     const std::string digits = sID.substr(2);  // std::out_of_range for fewer than two characters
-    int64_t number = 0;
+    int32_t number = 0;
     for (char c : digits) {
-        if (!std::isdigit(static_cast<unsigned char>(c)) || number > INT32_MAX / 10) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
             break;
         }
-        number = number * 10 + (c - '0');
+        const int digit = c - '0';
+        if (number > (INT32_MAX - digit) / 10) {
+            throw std::out_of_range(MsgComposer("The stream number of %.64s is out of range.", sID.c_str()));
+        }
+        number = number * 10 + digit;
     }
-    return static_cast<int32_t>(number);
+    return number;
 }
 
 std::shared_ptr<CDataStream> CDataStream::Create(const std::string& sID, std::shared_ptr<CDevice> spDevice) {
@@ -80,7 +83,6 @@ CDataStream::CDataStream(int32_t iStreamNumber, std::shared_ptr<CDevice> spDevic
       m_i_stream_number(iStreamNumber),
       m_str_id("DS" + std::to_string(iStreamNumber)),
       m_sp_device(std::move(spDevice)),
-      m_i_frames_remaining(kNoLimit),
       m_sp_event_error(std::make_shared<CEventError>()) {
     InitPort();
 }
@@ -114,7 +116,7 @@ void CDataStream::InitPort() {
     map.AddReg(kRegUpdateStat, CRegisterMap::WO, 0, false, &RegCB_UpdateStat, self, nullptr);
     map.AddReg(kRegAnnouncedCount, CRegisterMap::RO, 0);
     map.AddReg(kRegOutputCount, CRegisterMap::RO, 0);
-    map.AddReg(kRegFramesRemaining, CRegisterMap::RW, static_cast<uint32_t>(kNoLimit), false,
+    map.AddReg(kRegFramesRemaining, CRegisterMap::RW, static_cast<uint32_t>(CFrameLimit::kNoLimit), false,
                &RegCB_ParamAccessWrite, self, &RegCB_ParamAccessRead);
     map.AddRegs(kRegStreamID, CRegisterMap::RO, m_str_id.c_str(), 64, false, &RegCB_ParamAccessWrite, self,
                 &RegCB_ParamAccessRead);
@@ -148,21 +150,34 @@ void CDataStream::RegCB_UpdateStat(uint64_t /*iAddress*/, uint32_t& /*iValue*/, 
 
 void CDataStream::RegCB_ParamAccessWrite(uint64_t iAddress, uint32_t& iValue, void* pContext) {
     if (iAddress == kRegFramesRemaining) {
-        static_cast<CDataStream*>(pContext)->m_i_frames_remaining = iValue;
+        static_cast<CDataStream*>(pContext)->m_frame_limit.Set(iValue);
     }
 }
 
 void CDataStream::RegCB_ParamAccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext) {
     if (iAddress == kRegFramesRemaining) {
         auto* self = static_cast<CDataStream*>(pContext);
-        iValue = static_cast<uint32_t>(self->m_i_frames_remaining.load());
+        iValue = static_cast<uint32_t>(self->m_frame_limit.Remaining());
         self->Map().SetReg(kRegFramesRemaining, iValue);
     }
 }
 
 // ---- buffers -----------------------------------------------------------------------------------
 
+void CDataStream::RaiseClosed() { throw invalid_handle_exception("The data stream has been closed."); }
+
+bool CDataStream::IsClosed() {
+    std::lock_guard<std::mutex> control(m_mutex_control);
+    return m_b_closed;
+}
+
 std::shared_ptr<CBufferInfo> CDataStream::Announce(std::shared_ptr<CBufferInfo> buffer, void** phBuffer) {
+    // Under the control lock, so that a close either sees the buffer announced and withdraws it,
+    // or has happened before and the announcement is refused.
+    std::lock_guard<std::mutex> control(m_mutex_control);
+    if (m_b_closed) {
+        RaiseClosed();
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex_input);
         m_vec_announced.push_back(buffer);

@@ -14,6 +14,7 @@
 #include "events/EventError.h"
 #include "events/EventNewBuffer.h"
 #include "framegrabber/Quibbon.h"
+#include "modules/FrameLimit.h"
 #include "modules/PortModule.h"
 
 namespace GenTL {
@@ -80,8 +81,12 @@ public:
     // the stream and its buffers and leaves the device. Never fails; the stream, its buffers and
     // their memory go when the last user does.
     void Close() noexcept;
+    bool IsClosed();
+    // The answer to a call that finds the stream closed under it.
+    [[noreturn]] static void RaiseClosed();
 
     // The stream number an identifier names: its decimal digits after the first two characters.
+    // Raises std::out_of_range for fewer than two characters or a number beyond 32 bits.
     static int32_t ParseStreamNumber(const std::string& sID);
 
 private:
@@ -98,15 +103,19 @@ private:
     void FlushLocked(int32_t iOperation);
 
     // The acquisition thread.
-    void AcqThreadProc();
+    // Never lets an exception out: a failure ends the acquisition as described at EndOnFailure.
+    void AcqThreadProc() noexcept;
     // The next buffer of the input pool, waiting for one at most 500 ms; null when none came or the
     // acquisition stops.
     CBufferInfo* TakeFromInputPool();
     // Fills the buffer through the frame grabber; the frame-grabber result.
     int32_t Fill(CBufferInfo& buffer, Quibbon::FrameInfo& info);
     int32_t FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& info);
-    void Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, int32_t iResult);
-    void ReturnToInputPool(CBufferInfo& buffer, int32_t iResult);
+    // Deliver and ReturnToInputPool put the held buffer into a queue and then clear pHeld, so that
+    // a failure after that point never puts it in a second place.
+    void Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult);
+    void ReturnToInputPool(CBufferInfo*& pHeld, int32_t iResult);
+    void EndOnFailure(CBufferInfo* pHeld, const char* sReason) noexcept;
     bool Acquiring() const;
     void JoinThread();
 
@@ -140,7 +149,7 @@ private:
 
     std::atomic<uint64_t> m_i_underruns{0};
     std::atomic<uint64_t> m_i_delivered{0};
-    std::atomic<uint64_t> m_i_frames_remaining;
+    CFrameLimit m_frame_limit;
     // Next frame ID; only the acquisition thread changes it.
     uint64_t m_i_frame_counter = 0;
     // Filled by the frame grabber when it has no grab and the payload exceeds a buffer.

@@ -2,6 +2,7 @@
 // filled buffers.
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "gentl/Exceptions.h"
 #include "gentl/InfoWriters.h"
@@ -17,7 +18,6 @@ namespace GenTL {
 
 namespace {
 
-constexpr uint64_t kNoLimit = 0xFFFFFFFF;
 constexpr uint64_t kRegThreadRunning = 0x50;
 constexpr uint64_t kRegPayloadSize = 0x114;
 // How long a grab may wait for its frame, and how long the thread waits for a queued buffer.
@@ -36,6 +36,13 @@ uint32_t ReadParameter(Quibbon::IDevice* pDevice, int32_t iParameter) {
     return value;
 }
 
+std::string ThreadStartFailure(const std::exception& e) {
+    if (const auto* refused = dynamic_cast<const std::system_error*>(&e)) {
+        return MsgComposer("Unable to start the acquisition thread: the system refused a new thread (error %d).",
+                           refused->code().value());
+    }
+    return MsgComposer("Unable to start the acquisition thread: %s.", e.what());
+}
 
 }  // namespace
 
@@ -44,21 +51,32 @@ bool CDataStream::Acquiring() const { return m_b_acquiring.load(std::memory_orde
 void CDataStream::DSStartAcquisition(int32_t /*iStartFlags*/, uint64_t iNumToAcquire) {
     std::lock_guard<std::mutex> control(m_mutex_control);
     if (m_b_closed) {
-        throw invalid_handle_exception("The data stream has been closed.");
+        RaiseClosed();
     }
     if (Acquiring()) {
         throw resource_in_use_exception("Acquisition already started.");
     }
     JoinThread();
-    m_i_frames_remaining = iNumToAcquire < kNoLimit ? iNumToAcquire : kNoLimit;
+    const uint64_t previousLimit = m_frame_limit.Start(iNumToAcquire);
     if (m_p_fg_stream != nullptr) {
         m_p_fg_stream->StartAcquisition(Quibbon::kStreamOnly, -1);
     }
     m_b_acquiring = true;
     // Published here rather than by the thread, so that it reads 1 as soon as start returns.
     Map().SetReg(kRegThreadRunning, 1);
-    std::lock_guard<std::mutex> input(m_mutex_input);
-    m_thread = std::thread(&CDataStream::AcqThreadProc, this);
+    try {
+        std::lock_guard<std::mutex> input(m_mutex_input);
+        m_thread = std::thread(&CDataStream::AcqThreadProc, this);
+    } catch (const std::exception& e) {
+        // Without its thread the stream must not look started: undo every step above.
+        m_b_acquiring = false;
+        Map().SetReg(kRegThreadRunning, 0);
+        if (m_p_fg_stream != nullptr) {
+            m_p_fg_stream->StopAcquisition(Quibbon::kStreamOnly, 0);
+        }
+        m_frame_limit.Set(previousLimit);
+        throw std::runtime_error(ThreadStartFailure(e));
+    }
 }
 
 void CDataStream::DSStopAcquisition(int32_t /*iStopFlags*/) {
@@ -84,21 +102,49 @@ void CDataStream::JoinThread() {
     }
 }
 
-void CDataStream::AcqThreadProc() {
-    while (Acquiring() && m_i_frames_remaining.load() != 0) {
-        CBufferInfo* buffer = TakeFromInputPool();
-        if (buffer == nullptr) {
-            continue;
+void CDataStream::AcqThreadProc() noexcept {
+    CBufferInfo* held = nullptr;  // taken from the input pool and in no queue yet
+    try {
+        while (Acquiring() && !m_frame_limit.Reached()) {
+            held = TakeFromInputPool();
+            if (held == nullptr) {
+                continue;
+            }
+            Quibbon::FrameInfo info{};
+            const int32_t result = Fill(*held, info);
+            if (result >= 0) {
+                Deliver(held, info, result);
+            } else {
+                ReturnToInputPool(held, result);
+            }
         }
-        Quibbon::FrameInfo info{};
-        const int32_t result = Fill(*buffer, info);
-        if (result >= 0) {
-            Deliver(*buffer, info, result);
-        } else {
-            ReturnToInputPool(*buffer, result);
-        }
+    } catch (const std::exception& e) {
+        EndOnFailure(held, e.what());
+    } catch (...) {
+        EndOnFailure(held, "unknown exception");
     }
     Map().SetReg(kRegThreadRunning, 0);
+}
+
+// The thread met a failure it cannot go on from (out of memory, a frame grabber that raised):
+// the buffer it held goes back to the input pool, the consumer learns of it through the error
+// event, and the thread ends as after the last frame of a limited acquisition.
+void CDataStream::EndOnFailure(CBufferInfo* pHeld, const char* sReason) noexcept {
+    if (pHeld != nullptr) {
+        std::lock_guard<std::mutex> lock(m_mutex_input);
+        pHeld->m_b_is_acquiring = false;
+        try {
+            m_deque_input.push_front(pHeld);
+        } catch (...) {
+            // Not even the pool can grow: the buffer stays announced and idle, to be queued again.
+            pHeld->m_b_queued = false;
+        }
+    }
+    try {
+        PushEventError(GC_ERR_ERROR, MsgComposer("The acquisition stopped: %s.", sReason));
+    } catch (...) {
+        // No memory for the report either; register 0x50 still tells that the thread ended.
+    }
 }
 
 CBufferInfo* CDataStream::TakeFromInputPool() {
@@ -154,7 +200,8 @@ int32_t CDataStream::FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& in
     return fits ? Quibbon::kOk : Quibbon::kTruncated;
 }
 
-void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, int32_t iResult) {
+void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult) {
+    CBufferInfo& buffer = *pHeld;
     const bool truncated = iResult == Quibbon::kTruncated;
     const bool incomplete = truncated || (info.flags & Quibbon::kFrameIncomplete) != 0;
     // The description needs no ordering of its own: the output-queue lock below publishes it to
@@ -179,18 +226,17 @@ void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, i
     buffer.m_b_image_present.store(true, kRelaxed);
     buffer.m_b_new_data.store(true, kRelaxed);
     ++m_i_delivered;
-    if (m_i_frames_remaining.load() != kNoLimit && m_i_frames_remaining.load() != 0) {
-        --m_i_frames_remaining;
-    }
+    m_frame_limit.CountDown();
     {
         // The buffer changes queues under the output-queue lock, and is marked as in the output
         // queue before it stops being marked queued: a flush or a queueing on another thread sees
         // it in exactly one place.
         std::lock_guard<std::mutex> lock(m_mutex_output);
+        m_deque_output.push_back(&buffer);
+        pHeld = nullptr;
         buffer.m_b_in_output = true;
         buffer.m_b_queued = false;
         buffer.m_b_is_acquiring = false;
-        m_deque_output.push_back(&buffer);
     }
     m_cv_output.notify_one();
     if (truncated) {
@@ -201,10 +247,11 @@ void CDataStream::Deliver(CBufferInfo& buffer, const Quibbon::FrameInfo& info, i
     }
 }
 
-void CDataStream::ReturnToInputPool(CBufferInfo& buffer, int32_t iResult) {
+void CDataStream::ReturnToInputPool(CBufferInfo*& pHeld, int32_t iResult) {
     std::unique_lock<std::mutex> lock(m_mutex_input);
-    buffer.m_b_is_acquiring = false;
-    m_deque_input.push_front(&buffer);
+    m_deque_input.push_front(pHeld);
+    pHeld->m_b_is_acquiring = false;
+    pHeld = nullptr;
     if (iResult == Quibbon::kTimedOut || iResult == Quibbon::kStopped) {
         return;  // the grab waited already, or the acquisition is ending
     }

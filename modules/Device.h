@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,7 +77,8 @@ private:
     std::shared_ptr<CDevicePort> m_sp_port;
     // Open data streams in creation order; guarded by m_mutex_state.
     std::vector<std::shared_ptr<CDataStream>> m_vec_sp_streams;
-    uint32_t m_i_num_data_streams = 1;
+    // The last count the frame grabber gave; read and written by any caller, hence atomic.
+    std::atomic<uint32_t> m_i_num_data_streams{1};
     std::shared_ptr<CDeviceInfo> m_sp_info;
     Quibbon::IDevice* m_p_component;
     const int32_t m_i_access_flags;

@@ -90,4 +90,57 @@ TEST_F(CloseWhileInUse, InterfaceCallsOnOtherThreadsSeeALiveModuleOrADeadHandle)
     }
 }
 
+using StreamWhileInUse = OpenSystem;
+
+// Announcing on one thread while another closes the stream: each announcement either happened
+// before the close (and the close withdrew it) or is refused as made on a closed stream. Nothing
+// may stay behind in the library's records: with every stream closed and a new one without
+// buffers, the library still knows of no announced buffer.
+TEST_F(StreamWhileInUse, AnnouncingWhileTheStreamClosesLeavesNoBufferBehind) {
+    const IF_HANDLE iface = OpenInterface(0);
+    const DEV_HANDLE device = OpenDevice(iface, "Cam00");
+    for (int round = 0; round < kRounds; ++round) {
+        DS_HANDLE stream = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(device, "DS0", &stream)) << lib.Error().text;
+        std::atomic<int> announced{0};
+        GC_ERROR refusal = GC_ERR_SUCCESS;
+        RunTogether(
+            [&] {
+                for (;;) {
+                    BUFFER_HANDLE buffer = nullptr;
+                    refusal = lib.DSAllocAndAnnounceBuffer(stream, 64, nullptr, &buffer);
+                    if (refusal != GC_ERR_SUCCESS) {
+                        return;
+                    }
+                    ++announced;
+                }
+            },
+            [&] {
+                while (announced.load() < 2) {
+                }
+                ASSERT_EQ(GC_ERR_SUCCESS, lib.DSClose(stream)) << lib.Error().text;
+            });
+        ASSERT_EQ(GC_ERR_INVALID_HANDLE, refusal) << "round " << round;
+    }
+    DS_HANDLE stream = nullptr;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(device, "DS0", &stream)) << lib.Error().text;
+    int notABuffer = 0;
+    EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.DSRevokeBuffer(stream, &notABuffer, nullptr, nullptr));
+    EXPECT_EQ("There's no opened announced buffer.", lib.Error().text);
+}
+
+// Device queries from several threads at once: the stream count a device reports is shared
+// state (ThreadSanitizer reports a write without a lock).
+TEST_F(StreamWhileInUse, StreamCountsAskedOnManyThreads) {
+    const DEV_HANDLE device = OpenDevice(OpenInterface(0), "Cam00");
+    const auto ask = [&] {
+        for (int call = 0; call < 200; ++call) {
+            uint32_t count = 0;
+            ASSERT_EQ(GC_ERR_SUCCESS, lib.DevGetNumDataStreams(device, &count));
+            ASSERT_EQ(1u, count);
+        }
+    };
+    RunTogether(ask, ask);
+}
+
 }  // namespace
