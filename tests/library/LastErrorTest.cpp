@@ -85,7 +85,7 @@ TEST_F(LastError, NullArgumentsAreRefused) {
     size_t size = 16;
     char text[16];
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetLastError(nullptr, text, &size));
-    EXPECT_EQ("Specified piErrorCode is invalid: piErrorCode = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified piErrorCode is invalid: piErrorCode = 0x0.", lib.Error().text);
     GC_ERROR code = 0;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetLastError(&code, text, nullptr));
 }
