@@ -97,7 +97,6 @@ TEST_F(Interface, InformationOfTheInterface) {
     EXPECT_EQ(GC_ERR_SUCCESS, lib.IFGetParentTL(iface, &parent));
     EXPECT_EQ(system, parent);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.IFGetParentTL(iface, nullptr));
-    EXPECT_EQ(GC_ERR_SUCCESS, lib.Error().code);  // plain code returns record nothing
 }
 
 TEST_F(Interface, ClosedAndForeignHandlesAreRefused) {
