@@ -1,37 +1,125 @@
 #include "gentl/MsgComposer.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace GenTL {
 
 namespace {
 
-// Rewrites the 64-bit placeholders into their standard C spelling.
-std::string TranslateFormat(const char* format) {
-    std::string out;
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (p[0] == '%' && std::strncmp(p + 1, "I64", 3) == 0) {
-            out += "%ll";
-            p += 3;
-        } else {
-            out += *p;
+enum class Length { Int, Long, LongLong, Other };
+
+// One conversion specification of a format.
+struct Conversion {
+    std::string written;  // the whole specification as the format spells it
+    std::string options;  // flags, width and precision
+    Length length = Length::Int;
+    char type = '\0';  // '\0' when the format ends inside the specification
+};
+
+Length ReadLength(const char*& p) {
+    for (const auto& [spelling, length] : {std::pair{"I64", Length::LongLong}, std::pair{"ll", Length::LongLong},
+                                           std::pair{"l", Length::Long}}) {
+        if (std::strncmp(p, spelling, std::strlen(spelling)) == 0) {
+            p += std::strlen(spelling);
+            return length;
         }
     }
-    return out;
+    const size_t other = std::strspn(p, "hjztL");
+    p += other;
+    return other == 0 ? Length::Int : Length::Other;
+}
+
+// Reads the specification that starts at the '%' under p and leaves p on its last character.
+Conversion ReadConversion(const char*& p) {
+    Conversion conversion;
+    const char* const start = p++;
+    const char* const options = p;
+    p += std::strspn(p, "-+ #0123456789.");
+    conversion.options.assign(options, p);
+    conversion.length = ReadLength(p);
+    conversion.type = *p;
+    if (*p == '\0') {
+        --p;
+    }
+    conversion.written.assign(start, p + 1);
+    return conversion;
+}
+
+long long ReadSigned(Length length, va_list* args) {
+    switch (length) {
+        case Length::Long: return va_arg(*args, long);
+        case Length::LongLong: return va_arg(*args, long long);
+        default: return va_arg(*args, int);
+    }
+}
+
+unsigned long long ReadUnsigned(Length length, va_list* args) {
+    switch (length) {
+        case Length::Long: return va_arg(*args, unsigned long);
+        case Length::LongLong: return va_arg(*args, unsigned long long);
+        default: return va_arg(*args, unsigned);
+    }
+}
+
+// Formats one value with the options of its conversion and the length modifier of T.
+template <typename T>
+void AppendValue(std::string& out, const Conversion& conversion, const char* length, T value) {
+    const std::string spec = "%" + conversion.options + length + conversion.type;
+    char piece[kMaxMessageLength + 1] = {};
+    std::snprintf(piece, sizeof piece, spec.c_str(), value);
+    out += piece;
+}
+
+// Appends what one conversion stands for, taking its argument from args.
+void AppendConversion(std::string& out, const Conversion& conversion, va_list* args) {
+    if (conversion.length == Length::Other) {
+        out += conversion.written;
+        return;
+    }
+    switch (conversion.type) {
+        case 'd':
+        case 'i': AppendValue(out, conversion, "ll", ReadSigned(conversion.length, args)); break;
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X': AppendValue(out, conversion, "ll", ReadUnsigned(conversion.length, args)); break;
+        case 's': AppendValue(out, conversion, "", va_arg(*args, const char*)); break;
+        case 'p': out += FormatPointer(va_arg(*args, const void*)); break;
+        case '%': out += '%'; break;
+        default: out += conversion.written; break;
+    }
 }
 
 }  // namespace
 
+std::string FormatPointer(const void* pointer) {
+    char text[2 + 2 * sizeof pointer + 1] = {};
+    std::snprintf(text, sizeof text, "0x%jx", static_cast<uintmax_t>(reinterpret_cast<uintptr_t>(pointer)));
+    return text;
+}
+
 std::string MsgComposer(const char* format, ...) {
-    const std::string translated = TranslateFormat(format);
-    char buffer[kMaxMessageLength + 1] = {};
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, translated.c_str(), args);
+    std::string out;
+    for (const char* p = format; *p != '\0' && out.size() < kMaxMessageLength; ++p) {
+        if (std::strncmp(p, "0x%p", 4) == 0) {
+            p += 2;
+        }
+        if (*p == '%') {
+            AppendConversion(out, ReadConversion(p), &args);
+        } else {
+            out += *p;
+        }
+    }
     va_end(args);
-    return buffer;
+    out.resize(std::min(out.size(), kMaxMessageLength));
+    return out;
 }
 
 }  // namespace GenTL

@@ -73,7 +73,7 @@ GC_API GCGetInfo(TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, siz
                 MsgComposer("Requested iInfoCmd is not implemented; iInfoCmd = %d.", iInfoCmd));
         }
         if (!WriteProducerInfo(iInfoCmd, piType, pBuffer, piSize)) {
-            return GC_ERR_ERROR;
+            return GetErrorCode(GC_ERR_ERROR, kInvalidModuleName);
         }
         return RecordSuccess();
     });

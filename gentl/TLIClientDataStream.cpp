@@ -93,6 +93,13 @@ GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSiz
     });
 }
 
+// Buffers of this producer have no parts: both part queries refuse every call.
+GC_ERROR RefuseBufferParts(const char* sFunction) {
+    return CatchFrame([sFunction]() -> GC_ERROR {
+        throw implementation_exception(MsgComposer("%s is not implemented.", sFunction));
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -321,11 +328,11 @@ GC_API DSGetParentDev(DS_HANDLE hDataStream, DEV_HANDLE* phDevice) {
     });
 }
 
-GC_API DSGetNumBufferParts(DS_HANDLE, BUFFER_HANDLE, uint32_t*) { return GC_ERR_NOT_IMPLEMENTED; }
+GC_API DSGetNumBufferParts(DS_HANDLE, BUFFER_HANDLE, uint32_t*) { return RefuseBufferParts("DSGetNumBufferParts"); }
 
 GC_API DSGetBufferPartInfo(DS_HANDLE, BUFFER_HANDLE, uint32_t, BUFFER_PART_INFO_CMD, INFO_DATATYPE*, void*,
                            size_t*) {
-    return GC_ERR_NOT_IMPLEMENTED;
+    return RefuseBufferParts("DSGetBufferPartInfo");
 }
 
 }  // extern "C"

@@ -126,15 +126,12 @@ GC_API IFGetParentTL(IF_HANDLE hIface, TL_HANDLE* phSystem) {
         if (const int code = g_Controller.Check_Setup_And_Transport_Initialized()) {
             return code;
         }
-        if (phSystem == nullptr) {
-            return GC_ERR_INVALID_PARAMETER;
-        }
-        if (!g_Controller.FindInterface(hIface)) {
-            return GC_ERR_INVALID_HANDLE;
-        }
+        CheckParameter(phSystem, "phSystem");
+        CheckRegistered(hIface);
         *phSystem = g_Controller.GetTransportLayer();
         if (*phSystem == nullptr) {
-            return GC_ERR_INVALID_HANDLE;
+            // The System was closed on another thread since the guard passed: the guard's answer.
+            return GetErrorCode(GC_ERR_INVALID_HANDLE, "GC_ERR_INVALID_HANDLE");
         }
         return RecordSuccess();
     });

@@ -91,7 +91,7 @@ GC_API TLGetInfo(TL_HANDLE hSystem, TL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType,
         }
         std::string name;
         if (!GetProducerFileName(name)) {
-            return GC_ERR_ERROR;
+            return GetErrorCode(GC_ERR_ERROR, kInvalidModuleName);
         }
         if (*piSize != 0 && *piSize < name.size() + 1) {
             throw buffer_too_small_exception(MsgComposer("Prepared buffer is too small. Required: %d. Prepared: %d.",
@@ -164,12 +164,10 @@ GC_API TLOpenInterface(TL_HANDLE hSystem, const char* sIfaceID, IF_HANDLE* phIfa
                 MsgComposer("Specified pInterface is invalid: pInterface = 0x%p.", static_cast<void*>(iface.get())));
         }
         *phIface = iface->Handle();
-        // An interface that is open already keeps its one registry entry and handle.
-        if (g_Controller.FindInterface(*phIface)) {
-            return GC_ERR_RESOURCE_IN_USE;
-        }
-        if (g_Controller.AddInterface(sIfaceID, phIface) != GC_ERR_SUCCESS) {
-            return GC_ERR_RESOURCE_IN_USE;
+        // An interface that is open already keeps its one registry entry; the refusal hands out its
+        // handle all the same.
+        if (g_Controller.FindInterface(*phIface) || g_Controller.AddInterface(sIfaceID, phIface) != GC_ERR_SUCCESS) {
+            throw resource_in_use_exception(MsgComposer("Specified sIfaceID is in use: sIfaceID = %s.", sIfaceID));
         }
         // The System may have been closed on another thread meanwhile, taking the interface along.
         if (!ICommonBase::FromHandle(*phIface)) {

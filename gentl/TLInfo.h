@@ -20,5 +20,7 @@ extern const void* g_hInst;
 std::string GetProducerPath();
 // The producer's file name (the path after its last separator); false when the path has none.
 bool GetProducerFileName(std::string& name);
+// The failure text of a producer path without a separator.
+inline constexpr char kInvalidModuleName[] = "Invalid module name.";
 
 }  // namespace GenTL

@@ -113,7 +113,7 @@ void CTL::InitPort() {
     map.AddRegs(kRegPath, CRegisterMap::RO, GetProducerPath().c_str(), 2048);
     std::string name;
     if (!GetProducerFileName(name)) {
-        throw std::runtime_error("Invalid module name.");
+        throw std::runtime_error(kInvalidModuleName);
     }
     map.AddRegs(kRegID, CRegisterMap::RO, name.c_str(), 256);
     map.AddRegs(kRegDisplayName, CRegisterMap::RO, kDisplayName, 64);

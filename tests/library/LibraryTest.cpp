@@ -126,12 +126,12 @@ TEST_F(Library, InvalidInformationArgumentsAreReportedInOrder) {
     char text[16];
     size_t size = 0;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetInfo(TL_INFO_VENDOR, nullptr, text, nullptr));
-    EXPECT_EQ("Specified piSize is invalid: piSize = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified piSize is invalid: piSize = 0x0.", lib.Error().text);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetInfo(TL_INFO_VENDOR, nullptr, text, &size));
     EXPECT_EQ(0u, lib.Error().text.find("Specified piSize is invalid even though pBuffer is present: piSize = 0x"));
     size = sizeof text;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetInfo(TL_INFO_VENDOR, nullptr, text, &size));
-    EXPECT_EQ("Specified piType is invalid: piType = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified piType is invalid: piType = 0x0.", lib.Error().text);
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.GCGetInfo(11, &type, text, &size));
     EXPECT_EQ("Requested iInfoCmd is not implemented; iInfoCmd = 11.", lib.Error().text);
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.GCGetInfo(-1, &type, text, &size));

@@ -73,7 +73,7 @@ TEST_F(Device, AccessFlagsAreCheckedByTheEntryAndThenByTheInterface) {
         EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.IFOpenDevice(iface, "Cam00", flags, &device)) << flags;
     }
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.IFOpenDevice(iface, "Cam00", 5, &device));
-    EXPECT_EQ("Specified iOpenFlags is invalid: iOpenFlags = 0x0x5.", lib.Error().text);
+    EXPECT_EQ("Specified iOpenFlags is invalid: iOpenFlags = 0x5.", lib.Error().text);
     EXPECT_EQ(nullptr, device);
     device = OpenDevice(iface, "Cam00", DEVICE_ACCESS_EXCLUSIVE);
     EXPECT_EQ(DEVICE_ACCESS_EXCLUSIVE, AccessStatus(device));

@@ -117,7 +117,7 @@ TEST_F(InterfaceEvents, RegistrationRules) {
     EXPECT_EQ("Requested iID is not implemented; iID = 1.", lib.Error().text);
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.GCRegisterEvent(system, EVENT_MODULE, &event));
     EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.GCRegisterEvent(nullptr, EVENT_MODULE, &event));
-    EXPECT_EQ("Specified hHandle is invalid: hHandle = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified hHandle is invalid: hHandle = 0x0.", lib.Error().text);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCRegisterEvent(iface, EVENT_MODULE, nullptr));
     event = Register(EVENT_MODULE);
     EVENT_HANDLE again = nullptr;

@@ -114,7 +114,7 @@ TEST_F(Port, URLInformation) {
     EXPECT_EQ(GC_ERR_INVALID_INDEX, lib.GCGetPortURLInfo(system, 1, URL_INFO_URL, &type, text, &size));
     IF_HANDLE iface = OpenInterface(0);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetPortURLInfo(iface, 1, URL_INFO_URL, &type, text, &size));
-    EXPECT_EQ("Specified iURLIndex is invalid: iURLIndex = 0x0x1.", lib.Error().text);
+    EXPECT_EQ("Specified iURLIndex is invalid: iURLIndex = 0x1.", lib.Error().text);
     EXPECT_EQ(9u, URLInfoNumber(iface, URL_INFO_FILE_VER_SUBMINOR) & 0xFFFFFFFF);
 }
 
@@ -142,7 +142,7 @@ TEST_F(Port, PortInformationOfSystemAndInterface) {
     size_t size = sizeof text;
     INFO_DATATYPE type = 0;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetPortInfo(iface, 13, &type, text, &size));
-    EXPECT_EQ("Specified iCmd is invalid: iCmd = 0x0xd.", lib.Error().text);
+    EXPECT_EQ("Specified iCmd is invalid: iCmd = 0xd.", lib.Error().text);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCGetPortInfo(system, 13, &type, text, &size));
     EXPECT_EQ("Invalid parameter", lib.Error().text);
 }
@@ -169,7 +169,7 @@ TEST_F(Port, StackedAccessStopsAtTheFirstFailure) {
     number = 1;
     EXPECT_EQ(GC_ERR_SUCCESS, lib.GCWritePortStacked(system, write, &number));
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCWritePortStacked(system, nullptr, &number));
-    EXPECT_EQ("Specified pEntries is invalid: pEntries = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified pEntries is invalid: pEntries = 0x0.", lib.Error().text);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCReadPortStacked(system, entries, nullptr));
 }
 
@@ -177,15 +177,15 @@ TEST_F(Port, AccessArgumentsAreCheckedBeforeTheModule) {
     uint32_t value = 0;
     size_t size = 4;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCReadPort(system, 0x004, &value, nullptr));
-    EXPECT_EQ("Specified piSize is invalid: piSize = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified piSize is invalid: piSize = 0x0.", lib.Error().text);
     size = 0;
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCReadPort(system, 0x004, &value, &size));
     size = 4;
     EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.GCReadPort(nullptr, 0x004, &value, &size));
-    EXPECT_EQ("Specified hPort is invalid: hPort = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified hPort is invalid: hPort = 0x0.", lib.Error().text);
     // A null buffer with a size reaches the register map, which refuses it.
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.GCReadPort(system, 0x004, nullptr, &size));
-    EXPECT_EQ("Specified pBuffer is invalid: pBuffer = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified pBuffer is invalid: pBuffer = 0x0.", lib.Error().text);
     size = 6;
     EXPECT_EQ(GC_ERR_INVALID_ADDRESS, lib.GCReadPort(system, 0x004, &value, &size));
     size = 4;

@@ -23,7 +23,7 @@ TEST_F(System, OpenTwiceOrWithAUsedVariableIsRefused) {
     TL_HANDLE used = &second;
     EXPECT_EQ(GC_ERR_RESOURCE_IN_USE, lib.TLOpen(&used));
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.TLOpen(nullptr));
-    EXPECT_EQ("Specified phSystem is invalid: phSystem = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified phSystem is invalid: phSystem = 0x0.", lib.Error().text);
 }
 
 TEST_F(System, CloseChecksTheHandleAndThenGuardsEveryCall) {
@@ -56,7 +56,7 @@ TEST_F(System, ListsTheSimulatedBoards) {
     size = 5;
     EXPECT_EQ(GC_ERR_BUFFER_TOO_SMALL, lib.TLGetInterfaceID(system, 0, id, &size));
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.TLGetInterfaceID(system, 0, id, nullptr));
-    EXPECT_EQ("Specified iDst is invalid: iDst = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified iDst is invalid: iDst = 0x0.", lib.Error().text);
     bool8_t changed = false;
     EXPECT_EQ(GC_ERR_SUCCESS, lib.TLUpdateInterfaceList(system, &changed, GENTL_INFINITE));
     EXPECT_FALSE(changed);

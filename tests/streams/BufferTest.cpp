@@ -38,7 +38,7 @@ TEST_F(Buffers, AnnounceChecksAndConsumerMemory) {
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSAnnounceBuffer(stream, memory.data(), 0, nullptr, &buffer));
     EXPECT_EQ("Specified iSize is 0.", lib.Error().text);
     EXPECT_EQ(GC_ERR_INVALID_PARAMETER, lib.DSAnnounceBuffer(stream, nullptr, 64, nullptr, &buffer));
-    EXPECT_EQ("Specified pBuffer is invalid: pBuffer = 0x(nil).", lib.Error().text);
+    EXPECT_EQ("Specified pBuffer is invalid: pBuffer = 0x0.", lib.Error().text);
     ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAnnounceBuffer(stream, memory.data(), memory.size(), &memory, &buffer));
     EXPECT_EQ(memory.data(), BufferInfo<void*>(buffer, BUFFER_INFO_BASE));
     EXPECT_EQ(&memory, BufferInfo<void*>(buffer, BUFFER_INFO_USER_PTR));

@@ -21,6 +21,18 @@ TEST(MsgComposer, FormatsSixtyFourBitPlaceholders) {
     EXPECT_EQ("a 0xbeef 7 x", MsgComposer("%s %p %d %s", "a", reinterpret_cast<void*>(0xbeef), 7, "x"));
 }
 
+TEST(MsgComposer, PrintsPointersAsZeroXAndTheirDigitsOnce) {
+    void* const address = reinterpret_cast<void*>(0x5600632e2420ULL);
+    EXPECT_EQ("0x0", FormatPointer(nullptr));
+    EXPECT_EQ("0x5600632e2420", FormatPointer(address));
+    // The texts' own "0x" before the placeholder is not printed twice; arguments after a pointer
+    // are still taken in order.
+    EXPECT_EQ("hEvent = 0x5600632e2420, piSize = 0x0, *piSize = -3, 1F, id, 0xffffffffffffffff 100%.",
+              MsgComposer("hEvent = 0x%p, piSize = 0x%p, *piSize = %d, %I64X, %s, %p 100%%.", address, nullptr, -3,
+                          static_cast<uint64_t>(0x1F), "id", reinterpret_cast<void*>(UINTPTR_MAX)));
+    EXPECT_EQ("iOpenFlags = 0x5.", MsgComposer("iOpenFlags = 0x%p.", reinterpret_cast<void*>(5)));
+}
+
 TEST(MsgComposer, CutsMessagesAt255Characters) {
     const std::string longText(400, 'y');
     const std::string message = MsgComposer("id '%s' is invalid.", longText.c_str());
