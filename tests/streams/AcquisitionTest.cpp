@@ -166,11 +166,8 @@ TEST_F(Acquisition, NewBufferEventQueriesAndWaits) {
     EXPECT_EQ(8u, value);
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.EventGetInfo(newBuffer, EVENT_NUM_FIRED, &type, &value, &value_size));
 
-    // A reader waiting without limit is served by the first frame.
-    BlockingCall<GC_ERROR> reader([&] {
-        size_t bytes = sizeof data;
-        return lib.EventGetData(newBuffer, &data, &bytes, GENTL_INFINITE);
-    });
+    // A waiting reader is woken by the first frame.
+    BlockingCall<GC_ERROR> reader([&] { return WaitForNewBuffer(lib, newBuffer, data); });
     ASSERT_TRUE(reader.Blocks());
     ASSERT_EQ(GC_ERR_SUCCESS, Start(2));
     ASSERT_EQ(GC_ERR_SUCCESS, reader.Get());
