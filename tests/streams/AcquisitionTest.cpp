@@ -204,14 +204,12 @@ TEST_F(Acquisition, NewBufferEventQueriesAndWaits) {
 }
 
 // Queueing a buffer that waits for delivery takes it out of the output queue, which the
-// acquisition thread appends to. Here one thread queues the waiting buffer while the acquisition
-// thread is in the grab of the next frame, whose trigger follows the queueing; then the reader
-// takes that frame. The test learns that the queueing is done through a flag that carries no
-// ordering, and that the next frame was delivered from the buffer's queued flag (a wait on the
-// new-buffer event would order the delivery after the queueing through the stream object, as any
-// two consumer calls on a stream are ordered), so the only ordering between the queueing and the
-// delivery is what the stream's queue locks give: under ThreadSanitizer, a queueing that changed
-// the output queue without its lock is reported.
+// acquisition thread appends to. One thread queues the waiting buffer while the acquisition thread
+// grabs the next frame, triggered once the queueing is done; the reader then takes that frame. The
+// test learns of the queueing through a flag that carries no ordering, and of the delivery through
+// the buffer's queued flag (consumer calls on one stream are ordered among themselves, so a wait on
+// the new-buffer event would order the two): only the stream's queue locks order the queueing and
+// the delivery, and ThreadSanitizer reports a queueing that leaves them out.
 TEST_F(Acquisition, QueueingAWaitingBufferWhileTheNextFrameIsDelivered) {
     ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x120, 1));  // trigger mode
     const auto buffers = AnnounceAndQueue(6);
@@ -229,8 +227,10 @@ TEST_F(Acquisition, QueueingAWaitingBufferWhileTheNextFrameIsDelivered) {
     while (!queued.load(std::memory_order_relaxed)) {
         std::this_thread::yield();
     }
-    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
-    ASSERT_TRUE(Eventually([&] { return BufferInfo<uint8_t>(buffers[1], BUFFER_INFO_IS_QUEUED) == 0; }));
+    // The queueing thread is joined only after the delivery, as joining would order the two; no
+    // assertion may return before the join.
+    EXPECT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
+    EXPECT_TRUE(Eventually([&] { return BufferInfo<uint8_t>(buffers[1], BUFFER_INFO_IS_QUEUED) == 0; }));
     EXPECT_EQ(buffers[1], NextBuffer());  // the queued buffer is not delivered again
     queuer.join();
     EXPECT_EQ(1u, BufferInfo<uint8_t>(buffers[0], BUFFER_INFO_IS_QUEUED));
