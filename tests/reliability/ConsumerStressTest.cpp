@@ -20,6 +20,7 @@
 #include "framegrabber/Quibbon.h"
 #include "reliability/BufferAccounting.h"
 #include "support/BlockingCall.h"
+#include "support/NewBufferWait.h"
 #include "support/OpenSystem.h"
 #include "support/SimulatorAccess.h"
 
@@ -125,16 +126,15 @@ protected:
         for (uint64_t taken = 0; taken < kFramesPerRound;) {
             ASSERT_LT(std::chrono::steady_clock::now(), give_up) << plan.name << " stalled after " << taken;
             EVENT_NEW_BUFFER_DATA data{};
-            size_t size = sizeof data;
-            const GC_ERROR result = lib.EventGetData(newBuffer, &data, &size, 200);
+            const GC_ERROR result = WaitForNewBuffer(lib, newBuffer, data);
             // A prober's EventKill ends the wait early.
-            if (result == GC_ERR_TIMEOUT || result == GC_ERR_ABORT) {
+            if (result == GC_ERR_ABORT) {
                 continue;
             }
             ASSERT_EQ(GC_ERR_SUCCESS, result) << plan.name;
             ASSERT_EQ(1u, known.count(data.BufferHandle)) << plan.name;
             uint64_t id = 0;
-            size = sizeof id;
+            size_t size = sizeof id;
             INFO_DATATYPE type = 0;
             ASSERT_EQ(GC_ERR_SUCCESS, lib.DSGetBufferInfo(stream, data.BufferHandle, BUFFER_INFO_FRAMEID, &type, &id, &size));
             if (taken > 0) {

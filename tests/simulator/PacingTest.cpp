@@ -70,6 +70,69 @@ TEST_F(PacingTest, FrameRateLimitSpacesFrames) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(70));
 }
 
+// Frames come on a fixed schedule of the set rate. A frame taken late, but within its interval,
+// leaves the schedule alone, so the next frame comes that much sooner; a camera that started its
+// schedule afresh at every frame would lose the lateness of each, and its rate would slide. The
+// injected delay makes every frame late by a known part of its interval: keeping to the schedule,
+// n frames span n intervals plus the lateness of the last; sliding, they cannot span less than n
+// delays plus n - 1 intervals, however idle the machine. A loaded machine only makes frames
+// later, so windows are tried until one meets the bound between the two: a camera that keeps its
+// schedule gets there soon, a sliding one never does.
+class LateFramePacingTest : public PacingTest {
+protected:
+    static constexpr int32_t kRate = 40;
+    static constexpr std::chrono::milliseconds kInterval{1000 / kRate};
+    static constexpr std::chrono::milliseconds kDelay{10};
+    static constexpr int kWindow = 12;
+    static constexpr int kTries = 8;
+
+    void SetUp() override {
+        PacingTest::SetUp();
+        ASSERT_EQ(camera.Set(kParamFrameRate, kRate), kOk);
+        ASSERT_EQ(camera.Set(kParamFaultDelayMs, static_cast<int32_t>(kDelay.count())), kOk);
+    }
+
+    using Ms = std::chrono::duration<double, std::milli>;
+
+    // Below the shortest span a sliding schedule can give a window.
+    static Ms Bound() { return kWindow * kDelay + (kWindow - 1) * kInterval - std::chrono::milliseconds(5); }
+
+    // The shortest span of up to kTries windows of kWindow frames, each counted from the frame
+    // before it; the first span below the bound ends the tries.
+    Ms ShortestWindow() {
+        std::vector<uint8_t> buffer = Buffer();
+        Ms shortest = Ms::max();
+        for (int attempt = 0; attempt < kTries && shortest >= Bound(); ++attempt) {
+            EXPECT_EQ(stream->Fill(buffer.data(), kGenerous), kOk);
+            const auto start = Clock::now();
+            for (int i = 0; i < kWindow; ++i) {
+                EXPECT_EQ(stream->Fill(buffer.data(), kGenerous), kOk);
+            }
+            shortest = std::min<Ms>(shortest, Clock::now() - start);
+        }
+        return shortest;
+    }
+};
+
+TEST_F(LateFramePacingTest, FramesTakenLateWithinTheirIntervalKeepTheRate) {
+    EXPECT_LT(ShortestWindow().count(), Bound().count()) << "the schedule slides by each frame's lateness";
+}
+
+// After a pause of several intervals the camera starts its schedule afresh: the frame due comes
+// at once, the missed ones are not made up in a burst, and the rate holds again.
+TEST_F(LateFramePacingTest, AfterAPauseTheScheduleStartsAfreshWithoutABurst) {
+    std::vector<uint8_t> buffer = Buffer();
+    ASSERT_EQ(stream->Fill(buffer.data(), kGenerous), kOk);
+    ASSERT_EQ(camera.Set(kParamFaultDelayMs, 0), kOk);
+    std::this_thread::sleep_for(4 * kInterval);  // the pause itself: no grab comes
+    const auto resumed = Clock::now();
+    EXPECT_EQ(stream->Fill(buffer.data(), 0), kOk);
+    EXPECT_EQ(stream->Fill(buffer.data(), kGenerous), kOk);
+    EXPECT_GE(Ms(Clock::now() - resumed).count(), Ms(kInterval).count()) << "the missed frames came in a burst";
+    ASSERT_EQ(camera.Set(kParamFaultDelayMs, static_cast<int32_t>(kDelay.count())), kOk);
+    EXPECT_LT(ShortestWindow().count(), Bound().count());
+}
+
 TEST_F(PacingTest, TriggerModeReleasesOneFramePerSoftwareTrigger) {
     std::vector<uint8_t> buffer = Buffer();
     ASSERT_EQ(camera.Set(kParamSoftwareTrigger, 1), kOk);  // ignored while trigger mode is off

@@ -3,10 +3,14 @@
 // new-buffer event.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "framegrabber/Quibbon.h"
+#include "reliability/BufferAccounting.h"
 #include "simulator/PatternGenerator.h"
 #include "support/OpenStream.h"
 
@@ -29,16 +33,22 @@ protected:
     }
     GC_ERROR Stop() { return lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT); }
 
-    // Polls (watchdog-bounded) until the acquisition thread has ended by itself.
-    bool WaitForThreadEnd() {
+    // Polls (watchdog-bounded) until the condition holds.
+    template <class Condition>
+    bool Eventually(Condition condition) {
         const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        while (ReadWord(stream, 0x50) != 0) {
+        while (!condition()) {
             if (std::chrono::steady_clock::now() > give_up) {
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
+    }
+
+    // Polls until the acquisition thread has ended by itself.
+    bool WaitForThreadEnd() {
+        return Eventually([this] { return ReadWord(stream, 0x50) == 0; });
     }
 };
 
@@ -166,11 +176,8 @@ TEST_F(Acquisition, NewBufferEventQueriesAndWaits) {
     EXPECT_EQ(8u, value);
     EXPECT_EQ(GC_ERR_NOT_IMPLEMENTED, lib.EventGetInfo(newBuffer, EVENT_NUM_FIRED, &type, &value, &value_size));
 
-    // A reader waiting without limit is served by the first frame.
-    BlockingCall<GC_ERROR> reader([&] {
-        size_t bytes = sizeof data;
-        return lib.EventGetData(newBuffer, &data, &bytes, GENTL_INFINITE);
-    });
+    // A waiting reader is woken by the first frame.
+    BlockingCall<GC_ERROR> reader([&] { return WaitForNewBuffer(lib, newBuffer, data); });
     ASSERT_TRUE(reader.Blocks());
     ASSERT_EQ(GC_ERR_SUCCESS, Start(2));
     ASSERT_EQ(GC_ERR_SUCCESS, reader.Get());
@@ -194,6 +201,41 @@ TEST_F(Acquisition, NewBufferEventQueriesAndWaits) {
     ASSERT_EQ(GC_ERR_SUCCESS, lib.EventFlush(newBuffer));
     ASSERT_EQ(GC_ERR_SUCCESS, lib.EventGetInfo(newBuffer, EVENT_NUM_IN_QUEUE, &type, &value, &value_size));
     EXPECT_EQ(0u, value);
+}
+
+// Queueing a buffer that waits for delivery takes it out of the output queue, which the
+// acquisition thread appends to. One thread queues the waiting buffer while the acquisition thread
+// grabs the next frame, triggered once the queueing is done; the reader then takes that frame. The
+// test learns of the queueing through a flag that carries no ordering, and of the delivery through
+// the buffer's queued flag (consumer calls on one stream are ordered among themselves, so a wait on
+// the new-buffer event would order the two): only the stream's queue locks order the queueing and
+// the delivery, and ThreadSanitizer reports a queueing that leaves them out.
+TEST_F(Acquisition, QueueingAWaitingBufferWhileTheNextFrameIsDelivered) {
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x120, 1));  // trigger mode
+    const auto buffers = AnnounceAndQueue(6);
+    ASSERT_EQ(GC_ERR_SUCCESS, Start());
+    ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
+    ASSERT_TRUE(WaitForDelivered(1));
+    // The thread holds the second buffer in its grab once four are left in the input pool.
+    ASSERT_TRUE(Eventually([&] { return StreamInfo<size_t>(STREAM_INFO_NUM_QUEUED) == 4; }));
+
+    std::atomic<bool> queued{false};
+    std::thread queuer([&] {
+        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffers[0])) << lib.Error().text;
+        queued.store(true, std::memory_order_relaxed);
+    });
+    while (!queued.load(std::memory_order_relaxed)) {
+        std::this_thread::yield();
+    }
+    // The queueing thread is joined only after the delivery, as joining would order the two; no
+    // assertion may return before the join.
+    EXPECT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
+    EXPECT_TRUE(Eventually([&] { return BufferInfo<uint8_t>(buffers[1], BUFFER_INFO_IS_QUEUED) == 0; }));
+    EXPECT_EQ(buffers[1], NextBuffer());  // the queued buffer is not delivered again
+    queuer.join();
+    EXPECT_EQ(1u, BufferInfo<uint8_t>(buffers[0], BUFFER_INFO_IS_QUEUED));
+    ASSERT_EQ(GC_ERR_SUCCESS, Stop());
+    ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, {buffers[1]});
 }
 
 TEST_F(Acquisition, KillAndUnregisterEndABlockedWait) {

@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "reliability/BufferAccounting.h"
 #include "support/OpenStream.h"
 
 namespace quarvo_test {
@@ -103,7 +109,7 @@ TEST_F(Buffers, QueueingAWaitingBufferTakesItOutOfTheOutputQueue) {
     EXPECT_EQ(1u, Queued());
     EXPECT_EQ(GC_ERR_BUSY, lib.DSRevokeBuffer(stream, buffers[1], nullptr, nullptr));
     EXPECT_EQ("Buffer queued.", lib.Error().text);
-    EXPECT_EQ(buffers[1], NextBuffer(0));
+    EXPECT_EQ(buffers[1], NextBuffer());
     EXPECT_EQ(0u, Waiting());
 }
 
@@ -112,7 +118,7 @@ TEST_F(Buffers, EveryFlushOperation) {
     const BUFFER_HANDLE idle = Announce(1, 640 * 480)[0];
     buffers.push_back(idle);
     Fill(2);  // buffers 0, 1 wait for delivery; 2, 3 are queued; the last is idle
-    ASSERT_EQ(buffers[0], NextBuffer(0));  // delivered: neither queued nor waiting
+    ASSERT_EQ(buffers[0], NextBuffer());  // delivered: neither queued nor waiting
 
     ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_TO_INPUT));
     EXPECT_EQ(5u, Queued());
@@ -146,6 +152,54 @@ TEST_F(Buffers, EveryFlushOperation) {
     }
     EXPECT_EQ(0u, Announced());
 }
+
+// Every flush operation while filled buffers wait for delivery: of six buffers, the consumer
+// holds one, two wait in the output queue, two are queued and one is idle. Afterwards each buffer
+// is where the operation puts it, and in exactly one place.
+enum class Place { Held, Queued, Waiting, Idle };
+
+struct FlushCase {
+    const char* name;
+    ACQ_QUEUE_TYPE operation;
+    // Where the flush leaves the consumer's buffer, the waiting ones, the queued ones, the idle one.
+    Place held, waiting, queued, idle;
+};
+
+void PrintTo(const FlushCase& flush, std::ostream* out) { *out << flush.name; }
+
+class FlushWhileBuffersWait : public Buffers, public ::testing::WithParamInterface<FlushCase> {};
+
+TEST_P(FlushWhileBuffersWait, LeavesEveryBufferInExactlyOnePlace) {
+    const FlushCase& flush = GetParam();
+    std::vector<BUFFER_HANDLE> buffers = AnnounceAndQueue(5);
+    buffers.push_back(Announce(1, ReadWord(remote, 0x114))[0]);
+    Fill(3);
+    ASSERT_EQ(buffers[0], NextBuffer());
+    ASSERT_EQ(2u, Queued());
+    const std::pair<BUFFER_HANDLE, Place> expected[] = {{buffers[0], flush.held},   {buffers[1], flush.waiting},
+                                                        {buffers[2], flush.waiting}, {buffers[3], flush.queued},
+                                                        {buffers[4], flush.queued},  {buffers[5], flush.idle}};
+
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, flush.operation)) << lib.Error().text;
+    std::map<Place, std::set<BUFFER_HANDLE>> places;
+    for (const auto& [buffer, place] : expected) {
+        places[place].insert(buffer);
+    }
+    EXPECT_EQ(places[Place::Queued].size(), Queued());
+    EXPECT_EQ(places[Place::Waiting].size(), Waiting());
+    ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, places[Place::Held], places[Place::Idle]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flushes, FlushWhileBuffersWait,
+    ::testing::Values(
+        FlushCase{"InputToOutput", ACQ_QUEUE_INPUT_TO_OUTPUT, Place::Held, Place::Waiting, Place::Waiting, Place::Idle},
+        FlushCase{"OutputDiscard", ACQ_QUEUE_OUTPUT_DISCARD, Place::Held, Place::Idle, Place::Queued, Place::Idle},
+        FlushCase{"AllToInput", ACQ_QUEUE_ALL_TO_INPUT, Place::Queued, Place::Queued, Place::Queued, Place::Queued},
+        FlushCase{"UnqueuedToInput", ACQ_QUEUE_UNQUEUED_TO_INPUT, Place::Queued, Place::Waiting, Place::Queued,
+                  Place::Queued},
+        FlushCase{"AllDiscard", ACQ_QUEUE_ALL_DISCARD, Place::Idle, Place::Idle, Place::Idle, Place::Idle}),
+    [](const ::testing::TestParamInfo<FlushCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Buffers, AnnounceAndRevokeAreRefusedWhileAcquiring) {
     auto buffers = AnnounceAndQueue(5, 64);

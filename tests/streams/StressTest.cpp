@@ -45,10 +45,7 @@ protected:
     void Consume(const StreamUnderTest& under) {
         for (int taken = 0; taken < kFramesPerConsumer;) {
             EVENT_NEW_BUFFER_DATA data{};
-            size_t size = sizeof data;
-            if (lib.EventGetData(under.newBuffer, &data, &size, 100) != GC_ERR_SUCCESS) {
-                continue;
-            }
+            ASSERT_EQ(GC_ERR_SUCCESS, WaitForNewBuffer(lib, under.newBuffer, data)) << lib.Error().text;
             uint64_t id = 0;
             size_t id_size = sizeof id;
             INFO_DATATYPE type = 0;

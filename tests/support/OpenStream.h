@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/BlockingCall.h"
+#include "support/NewBufferWait.h"
 #include "support/OpenSystem.h"
 
 namespace quarvo_test {
@@ -70,11 +71,10 @@ protected:
         return true;
     }
 
-    // The next filled buffer, or null when none came within the time-out.
-    BUFFER_HANDLE NextBuffer(uint64_t timeout = 5000) {
+    // The next filled buffer, or null when none came (see WaitForNewBuffer).
+    BUFFER_HANDLE NextBuffer() {
         EVENT_NEW_BUFFER_DATA data{};
-        size_t size = sizeof data;
-        const GC_ERROR result = lib.EventGetData(newBuffer, &data, &size, timeout);
+        const GC_ERROR result = WaitForNewBuffer(lib, newBuffer, data);
         EXPECT_EQ(GC_ERR_SUCCESS, result) << lib.Error().text;
         return result == GC_ERR_SUCCESS ? data.BufferHandle : nullptr;
     }
