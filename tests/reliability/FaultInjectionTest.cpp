@@ -60,19 +60,6 @@ protected:
     uint64_t Delivered() { return StreamInfo<uint64_t>(STREAM_INFO_NUM_DELIVERED); }
     size_t Queued() { return StreamInfo<size_t>(STREAM_INFO_NUM_QUEUED); }
 
-    // Polls (watchdog-bounded) until the condition holds.
-    template <class Condition>
-    bool Eventually(Condition condition) {
-        const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > give_up) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     // Error events waiting, each checked to be the camera's failure report.
     size_t CameraErrors() {
         size_t count = 0;
@@ -108,7 +95,7 @@ TEST_F(FaultInjection, FailedGrabsPutTheBufferBackAtTheFrontAndUseUpNoFrameID) {
         EXPECT_FALSE(BufferInfo<uint8_t>(buffer, BUFFER_INFO_IS_INCOMPLETE));
         ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffer));
     }
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_EQ(10u, Delivered());
     // Due frames 2, 4, ..., 18 failed; the 19th was the tenth delivered.
     EXPECT_EQ(9u, CameraErrors());
@@ -133,7 +120,7 @@ TEST_F(FaultInjection, DroppedFramesShowAsGapsInTheFrameIDs) {
         ASSERT_EQ(reference.size(), BufferInfo<size_t>(buffer, BUFFER_INFO_SIZE_FILLED));
         EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image)) << "frame " << expected;
     }
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_EQ(6u, Delivered());
     EXPECT_EQ(0u, CameraErrors());
     ASSERT_EQ(GC_ERR_SUCCESS, Stop());
@@ -154,7 +141,7 @@ TEST_F(FaultInjection, IncompleteFramesAreDeliveredHalfFilledAndFlagged) {
         EXPECT_EQ(incomplete ? payload / 2 : payload, BufferInfo<size_t>(buffer, BUFFER_INFO_SIZE_FILLED));
         EXPECT_FALSE(BufferInfo<uint8_t>(buffer, BUFFER_INFO_DATA_LARGER_THAN_BUFFER));
     }
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_EQ(4u, Delivered());
     EXPECT_EQ(0u, CameraErrors());
     ASSERT_EQ(GC_ERR_SUCCESS, Stop());
@@ -201,7 +188,7 @@ TEST_F(FaultInjection, EveryFaultAtOnceKeepsTheCountsExact) {
             << "frame " << id;
         ASSERT_EQ(GC_ERR_SUCCESS, lib.DSQueueBuffer(stream, buffer));
     }
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_EQ(kFrames, Delivered());
     EXPECT_EQ(expected_failures, CameraErrors());
     ASSERT_EQ(GC_ERR_SUCCESS, Stop());
@@ -262,7 +249,7 @@ TEST_P(GrabHeldUp, StopAndCloseEndTheWaitingGrab) {
     ASSERT_EQ(buffers[0], first);
     ASSERT_EQ(buffers[1], second);
     EXPECT_EQ(BufferInfo<uint64_t>(first, BUFFER_INFO_FRAMEID) + 1, BufferInfo<uint64_t>(second, BUFFER_INFO_FRAMEID));
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     ASSERT_EQ(GC_ERR_SUCCESS, Stop());
     ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, {first, second});
 
@@ -301,7 +288,7 @@ TEST_F(FaultInjection, DiscardingTheBufferInTheGrabNeitherLosesNorDuplicatesIt) 
     ASSERT_EQ(GC_ERR_SUCCESS, WriteWord(remote, 0x124, 1));
     const BUFFER_HANDLE second = NextBuffer();
     EXPECT_EQ((std::set<BUFFER_HANDLE>{buffers[0], buffers[1]}), (std::set<BUFFER_HANDLE>{first, second}));
-    ASSERT_TRUE(Eventually([&] { return ReadWord(stream, kRegThreadRunning) == 0; }));
+    ASSERT_TRUE(WaitForThreadEnd());
     ASSERT_EQ(GC_ERR_SUCCESS, Stop());
     ExpectEveryBufferOnce(lib, stream, newBuffer, buffers, {first, second}, {buffers[2], buffers[3], buffers[4]});
 }

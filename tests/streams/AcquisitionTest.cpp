@@ -33,23 +33,6 @@ protected:
     }
     GC_ERROR Stop() { return lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT); }
 
-    // Polls (watchdog-bounded) until the condition holds.
-    template <class Condition>
-    bool Eventually(Condition condition) {
-        const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > give_up) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-    // Polls until the acquisition thread has ended by itself.
-    bool WaitForThreadEnd() {
-        return Eventually([this] { return ReadWord(stream, 0x50) == 0; });
-    }
 };
 
 TEST_F(Acquisition, ALimitedAcquisitionDeliversExactlyThatManyAndIDsGoOnAfterARestart) {

@@ -88,17 +88,6 @@ protected:
         return lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, frames);
     }
 
-    bool ThreadEnds() {
-        const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        while (ReadWord(stream, kRegThreadRunning) != 0) {
-            if (std::chrono::steady_clock::now() > give_up) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     // The stream works as new: it starts, delivers a frame and stops.
     void ExpectAcquisitionWorks() {
         ASSERT_EQ(GC_ERR_SUCCESS, Start(1)) << lib.Error().text;
@@ -142,7 +131,7 @@ TEST_F(ThreadFailure, OutOfMemoryOnTheThreadEndsTheAcquisitionAndKeepsEveryBuffe
     g_allocatingThread = std::this_thread::get_id();
     g_failNextForeignAllocation = true;
     ASSERT_EQ(GC_ERR_SUCCESS, Start());
-    ASSERT_TRUE(ThreadEnds());
+    ASSERT_TRUE(WaitForThreadEnd());
     EXPECT_FALSE(g_failNextForeignAllocation.load()) << "the thread never allocated";
 
     char data[512] = {};

@@ -59,16 +59,27 @@ protected:
         return buffers;
     }
 
-    // Polls (watchdog-bounded) until the stream has delivered `count` frames in all.
-    bool WaitForDelivered(uint64_t count) {
+    // Polls (watchdog-bounded) until the condition holds.
+    template <class Condition>
+    bool Eventually(Condition condition) {
         const auto give_up = std::chrono::steady_clock::now() + kWatchdog;
-        while (StreamInfo<uint64_t>(STREAM_INFO_NUM_DELIVERED) < count) {
+        while (!condition()) {
             if (std::chrono::steady_clock::now() > give_up) {
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
+    }
+
+    // Polls until the stream has delivered `count` frames in all.
+    bool WaitForDelivered(uint64_t count) {
+        return Eventually([&] { return StreamInfo<uint64_t>(STREAM_INFO_NUM_DELIVERED) >= count; });
+    }
+
+    // Polls until the acquisition thread has ended (register 0x50 reads 0).
+    bool WaitForThreadEnd() {
+        return Eventually([this] { return ReadWord(stream, 0x50) == 0; });
     }
 
     // The next filled buffer, or null when none came (see WaitForNewBuffer).
