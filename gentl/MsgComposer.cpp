@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -29,9 +30,20 @@ Length ReadLength(const char*& p) {
             return length;
         }
     }
-    const size_t other = std::strspn(p, "hjztL");
-    p += other;
-    return other == 0 ? Length::Int : Length::Other;
+    // size_t, intmax_t and ptrdiff_t are long on this platform; short and char arguments arrive
+    // promoted to int.
+    static_assert(sizeof(size_t) == sizeof(long) && sizeof(intmax_t) == sizeof(long) &&
+                  sizeof(ptrdiff_t) == sizeof(long), "LP64");
+    if (*p == 'z' || *p == 'j' || *p == 't') {
+        ++p;
+        return Length::Long;
+    }
+    p += std::strspn(p, "h");
+    if (*p == 'L') {
+        ++p;
+        return Length::Other;
+    }
+    return Length::Int;
 }
 
 // Reads the specification that starts at the '%' under p and leaves p on its last character.
@@ -89,6 +101,13 @@ void AppendConversion(std::string& out, const Conversion& conversion, va_list* a
         case 'x':
         case 'X': AppendValue(out, conversion, "ll", ReadUnsigned(conversion.length, args)); break;
         case 's': AppendValue(out, conversion, "", va_arg(*args, const char*)); break;
+        case 'c': AppendValue(out, conversion, "", va_arg(*args, int)); break;
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G': AppendValue(out, conversion, "", va_arg(*args, double)); break;
         case 'p': out += FormatPointer(va_arg(*args, const void*)); break;
         case '%': out += '%'; break;
         default: out += conversion.written; break;

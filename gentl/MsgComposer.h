@@ -11,11 +11,12 @@ constexpr size_t kMaxMessageLength = 255;
 // digits without leading zeros ("0x5600632e2420"; "0x0" for null).
 std::string FormatPointer(const void* pointer);
 
-// printf-style formatting into at most kMaxMessageLength characters. It knows "%s", "%%", "%p" and
-// the integer conversions d, i, u, o, x and X, plain or with the length "l", "ll" or "I64" (a
-// 64-bit argument); flags, width and precision are written as digits. "%p" prints its argument
-// with FormatPointer; a "0x" written right before it belongs to the placeholder, so the texts'
-// "0x%p" shows the prefix once. Any other conversion is copied as written and takes no argument.
+// printf-style formatting into at most kMaxMessageLength characters. It knows "%s", "%c", "%%",
+// "%p", the integer conversions d, i, u, o, x and X (plain, with "h", "hh", "l", "ll", "z", "j",
+// "t", or "I64" for a 64-bit argument) and the floating conversions f, e and g; flags, width and
+// precision are written as digits. "%p" prints its argument with FormatPointer; a "0x" written
+// right before it belongs to the placeholder, so the texts' "0x%p" shows the prefix once. Widths
+// or precisions given as "*" and "L" are not supported: such a conversion is copied as written.
 std::string MsgComposer(const char* format, ...);
 
 }  // namespace GenTL

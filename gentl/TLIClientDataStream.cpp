@@ -83,9 +83,10 @@ GC_ERROR HandleAnnouncedBuffer(DS_HANDLE hDataStream, void* pBuffer, size_t iSiz
         }
         S_Announced_Buffer_Information info{*phBuffer, memory, pPrivate, iSize};
         g_Controller.AddAnnouncedBuffer(hDataStream, info);
-        // A close on another thread withdraws the stream's entries after closing the stream: an
-        // entry added after that must not outlive it.
-        if (stream->IsClosed()) {
+        // A close of the stream or its device on another thread forgets the stream and withdraws
+        // its entries in one step (the stream's entry goes first): an entry added after that must
+        // not outlive the stream.
+        if (!g_Controller.FindDataStreamHandle(hDataStream, nullptr)) {
             g_Controller.RemoveAnnouncedBuffer(hDataStream, info);
             CDataStream::RaiseClosed();
         }
@@ -123,8 +124,11 @@ GC_API DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDL
         const std::shared_ptr<CDataStream> stream = device->CreateDataStream(sDataStreamID);
         S_DataStream_Information info{sDataStreamID, stream->Handle()};
         g_Controller.AddDataStream(hDevice, info);
-        // The device may have been closed on another thread meanwhile, taking the stream along.
-        if (!ICommonBase::FromHandle(stream->Handle())) {
+        // The device may have been closed on another thread meanwhile, taking the stream along:
+        // its close forgets the device and then its streams, so an entry added after that finds
+        // the device forgotten.
+        void* iface = nullptr;
+        if (!ICommonBase::FromHandle(stream->Handle()) || !g_Controller.FindOpenDeviceHandle(hDevice, &iface)) {
             g_Controller.RemoveDataStream(stream->Handle());
             throw invalid_handle_exception("Invalid Handle");
         }
@@ -284,10 +288,8 @@ GC_API DSClose(DS_HANDLE hDataStream) {
         CheckStreamHandle(hDataStream);
         StreamTest(hDataStream);
         g_Controller.RemoveDataStream(hDataStream);
-        // The stream closes first, so that an announcement racing with this close either is
-        // withdrawn here or sees the stream closed and withdraws its own entry.
-        AsStream(hDataStream)->Close();
         g_Controller.RemoveAllAnnouncedBuffers(hDataStream);
+        AsStream(hDataStream)->Close();
         return RecordSuccess();
     });
 }

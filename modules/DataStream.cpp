@@ -166,11 +166,6 @@ void CDataStream::RegCB_ParamAccessRead(uint64_t iAddress, uint32_t& iValue, voi
 
 void CDataStream::RaiseClosed() { throw invalid_handle_exception("The data stream has been closed."); }
 
-bool CDataStream::IsClosed() {
-    std::lock_guard<std::mutex> control(m_mutex_control);
-    return m_b_closed;
-}
-
 std::shared_ptr<CBufferInfo> CDataStream::Announce(std::shared_ptr<CBufferInfo> buffer, void** phBuffer) {
     // Under the control lock, so that a close either sees the buffer announced and withdraws it,
     // or has happened before and the announcement is refused.

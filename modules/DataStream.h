@@ -81,7 +81,6 @@ public:
     // the stream and its buffers and leaves the device. Never fails; the stream, its buffers and
     // their memory go when the last user does.
     void Close() noexcept;
-    bool IsClosed();
     // The answer to a call that finds the stream closed under it.
     [[noreturn]] static void RaiseClosed();
 

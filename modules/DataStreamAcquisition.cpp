@@ -2,6 +2,7 @@
 // filled buffers.
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <system_error>
 
 #include "gentl/Exceptions.h"
@@ -36,12 +37,18 @@ uint32_t ReadParameter(Quibbon::IDevice* pDevice, int32_t iParameter) {
     return value;
 }
 
-std::string ThreadStartFailure(const std::exception& e) {
-    if (const auto* refused = dynamic_cast<const std::system_error*>(&e)) {
-        return MsgComposer("Unable to start the acquisition thread: the system refused a new thread (error %d).",
-                           refused->code().value());
+// Why a start failed, for the consumer: the system refusing a thread, or what else was raised.
+std::string StartFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::system_error& refused) {
+        return MsgComposer("Unable to start the acquisition: the system refused a new thread (error %d).",
+                           refused.code().value());
+    } catch (const std::exception& other) {
+        return MsgComposer("Unable to start the acquisition: %s.", other.what());
+    } catch (...) {
+        return "Unable to start the acquisition: unknown exception.";
     }
-    return MsgComposer("Unable to start the acquisition thread: %s.", e.what());
 }
 
 }  // namespace
@@ -58,16 +65,16 @@ void CDataStream::DSStartAcquisition(int32_t /*iStartFlags*/, uint64_t iNumToAcq
     }
     JoinThread();
     const uint64_t previousLimit = m_frame_limit.Start(iNumToAcquire);
-    if (m_p_fg_stream != nullptr) {
-        m_p_fg_stream->StartAcquisition(Quibbon::kStreamOnly, -1);
-    }
-    m_b_acquiring = true;
-    // Published here rather than by the thread, so that it reads 1 as soon as start returns.
-    Map().SetReg(kRegThreadRunning, 1);
     try {
+        if (m_p_fg_stream != nullptr) {
+            m_p_fg_stream->StartAcquisition(Quibbon::kStreamOnly, -1);
+        }
+        m_b_acquiring = true;
+        // Published here rather than by the thread, so that it reads 1 as soon as start returns.
+        Map().SetReg(kRegThreadRunning, 1);
         std::lock_guard<std::mutex> input(m_mutex_input);
         m_thread = std::thread(&CDataStream::AcqThreadProc, this);
-    } catch (const std::exception& e) {
+    } catch (...) {
         // Without its thread the stream must not look started: undo every step above.
         m_b_acquiring = false;
         Map().SetReg(kRegThreadRunning, 0);
@@ -75,7 +82,7 @@ void CDataStream::DSStartAcquisition(int32_t /*iStartFlags*/, uint64_t iNumToAcq
             m_p_fg_stream->StopAcquisition(Quibbon::kStreamOnly, 0);
         }
         m_frame_limit.Set(previousLimit);
-        throw std::runtime_error(ThreadStartFailure(e));
+        throw std::runtime_error(StartFailure(std::current_exception()));
     }
 }
 
@@ -133,6 +140,8 @@ void CDataStream::EndOnFailure(CBufferInfo* pHeld, const char* sReason) noexcept
     if (pHeld != nullptr) {
         std::lock_guard<std::mutex> lock(m_mutex_input);
         pHeld->m_b_is_acquiring = false;
+        pHeld->m_b_new_data = false;
+        pHeld->m_b_image_present = false;
         try {
             m_deque_input.push_front(pHeld);
         } catch (...) {
@@ -221,19 +230,20 @@ void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, i
     buffer.m_b_data_larger_than_buffer.store(truncated, kRelaxed);
     buffer.m_b_is_incomplete.store(incomplete, kRelaxed);
     buffer.SetTimestamp(GetTimeStamp());
-    m_i_frame_counter += info.droppedBefore;
-    buffer.m_i_frame_id.store(m_i_frame_counter++, kRelaxed);
+    const uint64_t frameID = m_i_frame_counter + info.droppedBefore;
+    buffer.m_i_frame_id.store(frameID, kRelaxed);
     buffer.m_b_image_present.store(true, kRelaxed);
     buffer.m_b_new_data.store(true, kRelaxed);
-    ++m_i_delivered;
-    m_frame_limit.CountDown();
     {
         // The buffer changes queues under the output-queue lock, and is marked as in the output
         // queue before it stops being marked queued: a flush or a queueing on another thread sees
-        // it in exactly one place.
+        // it in exactly one place. The frame counts only once the buffer is in the queue.
         std::lock_guard<std::mutex> lock(m_mutex_output);
         m_deque_output.push_back(&buffer);
         pHeld = nullptr;
+        m_i_frame_counter = frameID + 1;
+        ++m_i_delivered;
+        m_frame_limit.CountDown();
         buffer.m_b_in_output = true;
         buffer.m_b_queued = false;
         buffer.m_b_is_acquiring = false;

@@ -92,38 +92,45 @@ TEST_F(CloseWhileInUse, InterfaceCallsOnOtherThreadsSeeALiveModuleOrADeadHandle)
 
 using StreamWhileInUse = OpenSystem;
 
-// Announcing on one thread while another closes the stream: each announcement either happened
-// before the close (and the close withdrew it) or is refused as made on a closed stream. Nothing
-// may stay behind in the library's records: with every stream closed and a new one without
-// buffers, the library still knows of no announced buffer.
-TEST_F(StreamWhileInUse, AnnouncingWhileTheStreamClosesLeavesNoBufferBehind) {
+// Announces buffers until the stream refuses, and returns the refusal.
+GC_ERROR AnnounceUntilRefused(ProducerLib& lib, DS_HANDLE stream, std::atomic<int>& announced) {
+    for (;;) {
+        BUFFER_HANDLE buffer = nullptr;
+        const GC_ERROR result = lib.DSAllocAndAnnounceBuffer(stream, 64, nullptr, &buffer);
+        if (result != GC_ERR_SUCCESS) {
+            return result;
+        }
+        ++announced;
+    }
+}
+
+// Announcing on one thread while another closes the stream, or its device: each announcement
+// either happened before the close (and the close withdrew it) or is refused as made on a closed
+// stream. Nothing may stay behind in the library's records: with every stream closed and a new
+// one without buffers, the library still knows of no announced buffer.
+TEST_F(StreamWhileInUse, AnnouncingWhileTheStreamOrItsDeviceClosesLeavesNoBufferBehind) {
     const IF_HANDLE iface = OpenInterface(0);
-    const DEV_HANDLE device = OpenDevice(iface, "Cam00");
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < 2 * kRounds; ++round) {
+        const bool closeDevice = round % 2 == 1;
+        const DEV_HANDLE device = OpenDevice(iface, "Cam00");
         DS_HANDLE stream = nullptr;
         ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(device, "DS0", &stream)) << lib.Error().text;
         std::atomic<int> announced{0};
         GC_ERROR refusal = GC_ERR_SUCCESS;
-        RunTogether(
-            [&] {
-                for (;;) {
-                    BUFFER_HANDLE buffer = nullptr;
-                    refusal = lib.DSAllocAndAnnounceBuffer(stream, 64, nullptr, &buffer);
-                    if (refusal != GC_ERR_SUCCESS) {
-                        return;
-                    }
-                    ++announced;
-                }
-            },
-            [&] {
-                while (announced.load() < 2) {
-                }
-                ASSERT_EQ(GC_ERR_SUCCESS, lib.DSClose(stream)) << lib.Error().text;
-            });
+        RunTogether([&] { refusal = AnnounceUntilRefused(lib, stream, announced); },
+                    [&] {
+                        while (announced.load() < 2) {
+                        }
+                        ASSERT_EQ(GC_ERR_SUCCESS, closeDevice ? lib.DevClose(device) : lib.DSClose(stream))
+                            << lib.Error().text;
+                    });
         ASSERT_EQ(GC_ERR_INVALID_HANDLE, refusal) << "round " << round;
+        if (!closeDevice) {
+            ASSERT_EQ(GC_ERR_SUCCESS, lib.DevClose(device)) << lib.Error().text;
+        }
     }
     DS_HANDLE stream = nullptr;
-    ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(device, "DS0", &stream)) << lib.Error().text;
+    ASSERT_EQ(GC_ERR_SUCCESS, lib.DevOpenDataStream(OpenDevice(iface, "Cam00"), "DS0", &stream)) << lib.Error().text;
     int notABuffer = 0;
     EXPECT_EQ(GC_ERR_INVALID_HANDLE, lib.DSRevokeBuffer(stream, &notABuffer, nullptr, nullptr));
     EXPECT_EQ("There's no opened announced buffer.", lib.Error().text);

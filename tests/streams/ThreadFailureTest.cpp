@@ -108,7 +108,7 @@ TEST_F(ThreadFailure, AStartWithoutAThreadLeavesTheStreamIdle) {
     g_refuseThreads = false;
     const LastError error = lib.Error();
     EXPECT_EQ(GC_ERR_ERROR, error.code);
-    EXPECT_EQ(0u, error.text.find("Unable to start the acquisition thread")) << error.text;
+    EXPECT_EQ(0u, error.text.find("Unable to start the acquisition: the system refused a new thread")) << error.text;
     EXPECT_EQ(0u, ReadWord(stream, kRegThreadRunning));
     EXPECT_EQ(0xFFFFFFFFu, ReadWord(stream, kRegFramesRemaining));
     EXPECT_FALSE(StreamInfo<uint8_t>(STREAM_INFO_IS_GRABBING));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,15 @@ TEST(MsgComposer, PrintsPointersAsZeroXAndTheirDigitsOnce) {
               MsgComposer("hEvent = 0x%p, piSize = 0x%p, *piSize = %d, %I64X, %s, %p 100%%.", address, nullptr, -3,
                           static_cast<uint64_t>(0x1F), "id", reinterpret_cast<void*>(UINTPTR_MAX)));
     EXPECT_EQ("iOpenFlags = 0x5.", MsgComposer("iOpenFlags = 0x%p.", reinterpret_cast<void*>(5)));
+}
+
+// Every other conversion a caller may write takes its own argument, so the ones after it stay
+// in step; only the unsupported forms are copied and take none.
+TEST(MsgComposer, TakesOneArgumentForEveryConversion) {
+    EXPECT_EQ("7 c 2.50 -4 65535 9 end",
+              MsgComposer("%zu %c %.2f %td %hu %jd %s", static_cast<size_t>(7), 'c', 2.5, static_cast<ptrdiff_t>(-4),
+                          65535, static_cast<intmax_t>(9), "end"));
+    EXPECT_EQ("%*d 5", MsgComposer("%*d %d", 5));
 }
 
 TEST(MsgComposer, CutsMessagesAt255Characters) {
