@@ -55,8 +55,13 @@ class RigFileReader {
 public:
     explicit RigFileReader(std::string path) : m_path(std::move(path)), m_folder(fs::path(m_path).parent_path()) {}
 
-    std::shared_ptr<const Rig> Read() {
-        const toml::table root = Parse(ReadText());
+    std::shared_ptr<const Rig> Read() const { return ReadText(ReadFile()); }
+
+    std::shared_ptr<const Rig> ReadText(const std::string& text) const {
+        if (text.size() > kMaxFileBytes) {
+            Fail({}, "is longer than " + std::to_string(kMaxFileBytes) + " bytes");
+        }
+        const toml::table root = Parse(text);
         CheckKeys(root, {"board"});
         const toml::array& boards = TableArray(root, "board", "[[board]]");
         if (boards.empty()) {
@@ -83,7 +88,7 @@ private:
         throw RigFileError(m_path + line + ": " + problem);
     }
 
-    std::string ReadText() const {
+    std::string ReadFile() const {
         std::error_code error;
         if (fs::is_directory(m_path, error)) {
             Fail({}, "is a folder, not a rig file");
@@ -99,9 +104,6 @@ private:
             Fail({}, "cannot be read");
         }
         text.resize(static_cast<size_t>(file.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            Fail({}, "is longer than " + std::to_string(kMaxFileBytes) + " bytes");
-        }
         return text;
     }
 
@@ -305,5 +307,9 @@ private:
 }  // namespace
 
 std::shared_ptr<const Rig> LoadRigFile(const std::string& path) { return RigFileReader(path).Read(); }
+
+std::shared_ptr<const Rig> ReadRigText(const std::string& text, const std::string& path) {
+    return RigFileReader(path).ReadText(text);
+}
 
 }  // namespace Quibbon::Sim

@@ -50,4 +50,8 @@ public:
 // that cannot be replayed.
 std::shared_ptr<const Rig> LoadRigFile(const std::string& path);
 
+// The rig that text describes, read as if it were the contents of the file at path: messages name
+// path, and images folders are relative to its folder. Throws as LoadRigFile.
+std::shared_ptr<const Rig> ReadRigText(const std::string& text, const std::string& path);
+
 }  // namespace Quibbon::Sim
