@@ -153,6 +153,10 @@ private:
             Fail(node->source(),
                  "'" + std::string(key) + "' must be a text of 1 to " + std::to_string(kMaxText) + " characters");
         }
+        // Texts are handed out as C strings and shown to users: a NUL would cut them short.
+        if (std::any_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
+            Fail(node->source(), "'" + std::string(key) + "' must not hold control characters");
+        }
         return *text;
     }
 

@@ -25,9 +25,9 @@
 //   timeout_every = 0
 //   delay_ms = 0
 //
-// Texts are 1 to 511 characters. Board identifiers are unique in the rig, camera identifiers on
-// their board. The images of a folder share one size, which is the camera's; a width or height
-// given as well must match it.
+// Texts are 1 to 511 bytes of UTF-8 without control characters. Board identifiers are unique in
+// the rig, camera identifiers on their board. The images of a folder share one size, which is the
+// camera's; a width or height given as well must match it.
 #pragma once
 
 #include <memory>
