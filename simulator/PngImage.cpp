@@ -74,6 +74,9 @@ bool DecodePng(FILE* file, PngReadState* state) {
         return false;
     }
     png_init_io(png, file);
+    // Only the pixels are replayed. libpng would read every other chunk it knows into memory as
+    // large as the chunk claims (up to 2 GiB, whatever the file holds); skipped, they cost nothing.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
     state->width = png_get_image_width(png, info);
     state->height = png_get_image_height(png, info);
