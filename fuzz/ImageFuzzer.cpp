@@ -7,8 +7,10 @@
 // the chunk contents, and inputs that only differ in a checksum need not be tried.
 //
 // Every input either decodes into an image the replay can use (grey or colour, within the limit,
-// one sample per pixel and channel) or is refused with a std::runtime_error. Anything else
-// aborts, which libFuzzer reports as a crash; sanitizers report the rest.
+// one sample per pixel and channel) or is refused with a std::runtime_error. An image of a camera
+// size is then converted, as a replaying camera does, into the pixel format the input's last byte
+// picks, and must give that format's payload size. Anything else aborts, which libFuzzer reports
+// as a crash; sanitizers report the rest.
 #include <zlib.h>
 
 #include <cstdint>
@@ -18,6 +20,8 @@
 #include <vector>
 
 #include "simulator/Camera.h"
+#include "simulator/ImageReplay.h"
+#include "simulator/PixelFormats.h"
 #include "simulator/PngImage.h"
 
 namespace {
@@ -45,6 +49,12 @@ void FixChecksums(std::vector<uint8_t>& file) {
     }
 }
 
+[[noreturn]] void Abort(const char* what, const Quibbon::Sim::SourceImage& image) {
+    std::fprintf(stderr, "ImageFuzzer: %s: %ux%u, %u channels, %zu samples\n", what, image.width, image.height,
+                 image.channels, image.samples.size());
+    std::abort();
+}
+
 bool Usable(const Quibbon::Sim::SourceImage& image) {
     return image.width > 0 && image.height > 0 && image.width <= Camera::kMaxSize && image.height <= Camera::kMaxSize &&
            (image.channels == 1 || image.channels == 3) &&
@@ -65,9 +75,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (!Usable(image)) {
-        std::fprintf(stderr, "ImageFuzzer: decoded %ux%u, %u channels, %zu samples\n", image.width, image.height,
-                     image.channels, image.samples.size());
-        std::abort();
+        Abort("decoded", image);
+    }
+    if (Camera::IsValidSize(image.width) && Camera::IsValidSize(image.height)) {
+        const Quibbon::Sim::PixelFormatInfo& format =
+            Quibbon::Sim::PixelFormatsBegin()[data[size - 1] % Quibbon::Sim::PixelFormatCount()];
+        if (Quibbon::Sim::ConvertImage(image, format.code).size() !=
+            Quibbon::Sim::PayloadSize(format, image.width, image.height)) {
+            Abort(format.name, image);
+        }
     }
     return 0;
 }
