@@ -27,7 +27,8 @@
 //
 // Texts are 1 to 511 bytes of UTF-8 without control characters. Board identifiers are unique in
 // the rig, camera identifiers on their board. The images of a folder share one size, which is the
-// camera's; a width or height given as well must match it.
+// camera's; a width or height given as well must match it. Cameras that name the same folder
+// share its images; the images of all folders take at most 4 GiB decoded (2 bytes a sample).
 #pragma once
 
 #include <memory>

@@ -80,6 +80,23 @@ TEST(ImageReplayTest, ChunkLengthsTheFileOnlyClaimsAllocateNothing) {
     EXPECT_LT(PeakResidentKiB() - before, 256 * 1024) << "KiB more at the peak";
 }
 
+TEST(ImageReplayTest, FolderDecodingStopsPastItsByteLimit) {
+    // Three images of 1 MiB each decoded.
+    sim_test::TempFolder folder;
+    const std::vector<uint8_t> black(1024 * 512);
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        sim_test::WritePng(folder, std::string("shots/") + name, 1024, 512, PNG_FORMAT_GRAY, black.data());
+    }
+    const std::string shots = (folder.Path() / "shots").string();
+    EXPECT_EQ(Sim::LoadImageFolder(shots, 4096, 3 << 20)->bytes, 3u << 20);
+    try {
+        Sim::LoadImageFolder(shots, 4096, 2 << 20);
+        ADD_FAILURE() << "3 MiB of images loaded within 2 MiB";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(error.what(), "images in '" + shots + "' take more than 2 MiB decoded");
+    }
+}
+
 TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {
     // Red, green, blue, white in the first row, black, grey, then two dark colours in the second.
     const Sim::SourceImage colour{4, 2, 3, {0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,  //
