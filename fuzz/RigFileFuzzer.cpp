@@ -8,7 +8,6 @@
 // object by the identifier it reports. Anything else (another exception, a crash, a sanitizer
 // report, a leak) aborts, which libFuzzer reports as a crash.
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -26,8 +25,8 @@ namespace {
 using namespace Quibbon;
 namespace fs = std::filesystem;
 
-// Images folders the rig text can name: one image of 8x8 grey, two of 16x8 colour, and one of
-// a size that is no camera's.
+// Images folders the rig text can name: images (one 8x8 grey image), colour (two 16x8 RGB
+// images) and odd (one 10x6 image, a size no camera has).
 struct Folder {
     const char* name;
     uint32_t width, height, format, count;
