@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the producer and its tests three times (plain, AddressSanitizer with
 # UndefinedBehaviorSanitizer, ThreadSanitizer) and runs the whole suite in each build, then runs the
-# fuzz target for a bounded time (QUARVO_FUZZ_SECONDS, default 120; 0 skips it).
+# fuzz targets for a bounded total time (QUARVO_FUZZ_SECONDS, default 120; 0 skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

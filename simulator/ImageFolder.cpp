@@ -44,7 +44,7 @@ std::string SizeText(const SourceImage& image) {
 
 }  // namespace
 
-std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint32_t maxSide) {
+std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint32_t maxSide, uint64_t maxBytes) {
     auto set = std::make_shared<ImageSet>();
     set->folder = folder;
     const std::vector<fs::path> files = PngFiles(folder);
@@ -53,6 +53,11 @@ std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint3
             set->images.push_back(ReadPng(file.string(), maxSide));
         } catch (const std::runtime_error& problem) {
             throw std::runtime_error("image '" + file.string() + "' " + problem.what());
+        }
+        set->bytes += set->images.back().samples.size() * sizeof(uint16_t);
+        if (set->bytes > maxBytes) {
+            throw std::runtime_error("images in '" + folder + "' take more than " + std::to_string(maxBytes >> 20) +
+                                     " MiB decoded");
         }
         const SourceImage& first = set->images.front();
         if (set->images.back().width != first.width || set->images.back().height != first.height) {

@@ -74,6 +74,9 @@ bool DecodePng(FILE* file, PngReadState* state) {
         return false;
     }
     png_init_io(png, file);
+    // Only the pixels are replayed. libpng would read every other chunk it knows into memory as
+    // large as the chunk claims (up to 2 GiB, whatever the file holds); skipped, they cost nothing.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
     state->width = png_get_image_width(png, info);
     state->height = png_get_image_height(png, info);
@@ -111,22 +114,16 @@ SourceImage ToSamples(const PngReadState& state) {
     return image;
 }
 
-}  // namespace
-
-SourceImage ReadPng(const std::string& path, uint32_t maxSide) {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) {
-        throw std::runtime_error(std::string("cannot be opened (") + std::strerror(errno) + ")");
-    }
+SourceImage ReadPngStream(FILE* file, uint32_t maxSide) {
     png_byte signature[8] = {};
-    if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
+    if (std::fread(signature, 1, sizeof signature, file) != sizeof signature ||
         png_sig_cmp(signature, 0, sizeof signature) != 0) {
         throw std::runtime_error("is not a PNG file");
     }
-    std::rewind(file.get());
+    std::rewind(file);
     PngReadState state;
     state.maxSide = maxSide;
-    if (!DecodePng(file.get(), &state)) {
+    if (!DecodePng(file, &state)) {
         throw std::runtime_error(std::string("cannot be decoded (") + state.error + ")");
     }
     if (state.width > maxSide || state.height > maxSide) {
@@ -137,6 +134,30 @@ SourceImage ReadPng(const std::string& path, uint32_t maxSide) {
         throw std::runtime_error("has an unsupported colour type");
     }
     return ToSamples(state);
+}
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+}  // namespace
+
+SourceImage ReadPng(const std::string& path, uint32_t maxSide) {
+    const File file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) {
+        throw std::runtime_error(std::string("cannot be opened (") + std::strerror(errno) + ")");
+    }
+    return ReadPngStream(file.get(), maxSide);
+}
+
+SourceImage ReadPngBytes(const void* data, size_t size, uint32_t maxSide) {
+    if (size == 0) {
+        throw std::runtime_error("is not a PNG file");
+    }
+    // A stream over the bytes lets libpng read them as it reads a file.
+    const File file(fmemopen(const_cast<void*>(data), size, "rb"), std::fclose);
+    if (!file) {
+        throw std::runtime_error(std::string("cannot be opened (") + std::strerror(errno) + ")");
+    }
+    return ReadPngStream(file.get(), maxSide);
 }
 
 }  // namespace Quibbon::Sim

@@ -1,6 +1,7 @@
 // Decoding of PNG files into plain 16-bit samples, the form replayed images are converted from.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,5 +23,7 @@ struct SourceImage {
 // are refused before their pixels are decoded. Throws std::runtime_error with a text that says
 // what is wrong with the file (without its name).
 SourceImage ReadPng(const std::string& path, uint32_t maxSide);
+// The same for the size bytes of a PNG file at data.
+SourceImage ReadPngBytes(const void* data, size_t size, uint32_t maxSide);
 
 }  // namespace Quibbon::Sim

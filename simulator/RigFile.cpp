@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -26,6 +27,8 @@ constexpr size_t kMaxCameras = 16;
 constexpr size_t kMaxText = kInfoTextSize - 1;
 constexpr int64_t kMaxFrameRate = 1000000;
 constexpr int64_t kMaxFaultValue = INT32_MAX;
+// Decoded, every sample takes two bytes: 4 GiB holds some 40 images of 4096 x 4096 RGB.
+constexpr uint64_t kMaxImageBytes = uint64_t{4} << 30;
 
 constexpr std::pair<const char*, uint32_t> kPatterns[] = {
     {"moving-ramp", kPatternMovingRamp}, {"still-ramp", kPatternStillRamp}, {"checkerboard", kPatternCheckerboard},
@@ -55,8 +58,13 @@ class RigFileReader {
 public:
     explicit RigFileReader(std::string path) : m_path(std::move(path)), m_folder(fs::path(m_path).parent_path()) {}
 
-    std::shared_ptr<const Rig> Read() {
-        const toml::table root = Parse(ReadText());
+    std::shared_ptr<const Rig> Read() { return ReadText(ReadFile()); }
+
+    std::shared_ptr<const Rig> ReadText(const std::string& text) {
+        if (text.size() > kMaxFileBytes) {
+            Fail({}, "is longer than " + std::to_string(kMaxFileBytes) + " bytes");
+        }
+        const toml::table root = Parse(text);
         CheckKeys(root, {"board"});
         const toml::array& boards = TableArray(root, "board", "[[board]]");
         if (boards.empty()) {
@@ -83,7 +91,7 @@ private:
         throw RigFileError(m_path + line + ": " + problem);
     }
 
-    std::string ReadText() const {
+    std::string ReadFile() const {
         std::error_code error;
         if (fs::is_directory(m_path, error)) {
             Fail({}, "is a folder, not a rig file");
@@ -99,9 +107,6 @@ private:
             Fail({}, "cannot be read");
         }
         text.resize(static_cast<size_t>(file.gcount()));
-        if (text.size() > kMaxFileBytes) {
-            Fail({}, "is longer than " + std::to_string(kMaxFileBytes) + " bytes");
-        }
         return text;
     }
 
@@ -151,6 +156,10 @@ private:
             Fail(node->source(),
                  "'" + std::string(key) + "' must be a text of 1 to " + std::to_string(kMaxText) + " characters");
         }
+        // Texts are handed out as C strings and shown to users: a NUL would cut them short.
+        if (std::any_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
+            Fail(node->source(), "'" + std::string(key) + "' must not hold control characters");
+        }
         return *text;
     }
 
@@ -183,7 +192,7 @@ private:
         return static_cast<uint32_t>(*size);
     }
 
-    std::shared_ptr<const Board> ReadBoard(const toml::table& table, size_t index) const {
+    std::shared_ptr<const Board> ReadBoard(const toml::table& table, size_t index) {
         CheckKeys(table, {"id", "display_name", "camera"});
         auto board = std::make_shared<Board>();
         board->id = Text(table, "id", "Board" + std::to_string(index));
@@ -206,7 +215,7 @@ private:
         return board;
     }
 
-    CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) const {
+    CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) {
         CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
                           "frame_rate", "pattern", "images", "faults"});
         CameraConfig config;
@@ -225,17 +234,21 @@ private:
         return config;
     }
 
-    std::shared_ptr<const ImageSet> Images(const toml::table& table) const {
+    // The images of the folder the camera names, decoded once for all cameras that name it.
+    std::shared_ptr<const ImageSet> Images(const toml::table& table) {
         const toml::node* node = table.get("images");
         if (node == nullptr) {
             return nullptr;
         }
         const fs::path folder = m_folder / Text(table, "images", "");
-        std::shared_ptr<const ImageSet> images;
-        try {
-            images = LoadImageFolder(folder.string(), Camera::kMaxSize);
-        } catch (const std::runtime_error& problem) {
-            Fail(node->source(), problem.what());
+        std::shared_ptr<const ImageSet>& images = m_imageSets[folder.lexically_normal().string()];
+        if (!images) {
+            try {
+                images = LoadImageFolder(folder.string(), Camera::kMaxSize, kMaxImageBytes - m_imageBytes);
+            } catch (const std::runtime_error& problem) {
+                Fail(node->source(), problem.what());
+            }
+            m_imageBytes += images->bytes;
         }
         if (!Camera::IsValidSize(images->width) || !Camera::IsValidSize(images->height)) {
             Fail(node->source(), "images in '" + folder.string() + "' are " + std::to_string(images->width) + "x" +
@@ -300,10 +313,16 @@ private:
 
     const std::string m_path;
     const fs::path m_folder;
+    std::map<std::string, std::shared_ptr<const ImageSet>> m_imageSets;  // by folder
+    uint64_t m_imageBytes = 0;                                           // of all folders' images
 };
 
 }  // namespace
 
 std::shared_ptr<const Rig> LoadRigFile(const std::string& path) { return RigFileReader(path).Read(); }
+
+std::shared_ptr<const Rig> ReadRigText(const std::string& text, const std::string& path) {
+    return RigFileReader(path).ReadText(text);
+}
 
 }  // namespace Quibbon::Sim

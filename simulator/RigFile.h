@@ -25,9 +25,10 @@
 //   timeout_every = 0
 //   delay_ms = 0
 //
-// Texts are 1 to 511 characters. Board identifiers are unique in the rig, camera identifiers on
-// their board. The images of a folder share one size, which is the camera's; a width or height
-// given as well must match it.
+// Texts are 1 to 511 bytes of UTF-8 without control characters. Board identifiers are unique in
+// the rig, camera identifiers on their board. The images of a folder share one size, which is the
+// camera's; a width or height given as well must match it. Cameras that name the same folder
+// share its images; the images of all folders take at most 4 GiB decoded (2 bytes a sample).
 #pragma once
 
 #include <memory>
@@ -49,5 +50,9 @@ public:
 // malformed file, an unknown key or value, a value out of range or of the wrong type, or images
 // that cannot be replayed.
 std::shared_ptr<const Rig> LoadRigFile(const std::string& path);
+
+// The rig that text describes, read as if it were the contents of the file at path: messages name
+// path, and images folders are relative to its folder. Throws as LoadRigFile.
+std::shared_ptr<const Rig> ReadRigText(const std::string& text, const std::string& path);
 
 }  // namespace Quibbon::Sim

@@ -1,7 +1,12 @@
 // Replayed images: PNG decoding into 16-bit samples, conversion into the camera's pixel format,
 // and frames that show the converted images in file name order.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "simulator/ImageReplay.h"
@@ -44,6 +49,52 @@ TEST(ImageReplayTest, PngFilesOfEveryKindDecodeToGreyOrColourSamples) {
     EXPECT_EQ(Samples(folder, "palette.png", 3),
               (std::vector<uint16_t>{65535, 0, 0, 0, 0, 65535, 0, 0, 65535, 65535, 0, 0}));
     EXPECT_EQ(Samples(folder, "deep.png", 1), (std::vector<uint16_t>{0, 1000, 65535, 4660}));
+}
+
+// The process's highest resident memory so far, in KiB.
+long PeakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(ImageReplayTest, ChunkLengthsTheFileOnlyClaimsAllocateNothing) {
+    // After the header, a text chunk that claims 2 GiB in a file of a hundred bytes.
+    sim_test::TempFolder folder;
+    const uint8_t grey[64] = {};
+    const std::string path = sim_test::WritePng(folder, "claims.png", 8, 8, PNG_FORMAT_GRAY, grey);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    const size_t afterHeader = 8 + 25;
+    bytes.insert(afterHeader, std::string("\x7f\xff\xff\xfftEXtTitle\0", 14) + std::string(16, 'x'));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+    const long before = PeakResidentKiB();
+    try {
+        Sim::ReadPng(path, 4096);
+        ADD_FAILURE() << "a truncated file decoded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("cannot be decoded", 0), 0u) << error.what();
+    }
+    EXPECT_LT(PeakResidentKiB() - before, 256 * 1024) << "KiB more at the peak";
+}
+
+TEST(ImageReplayTest, FolderDecodingStopsPastItsByteLimit) {
+    // Three images of 1 MiB each decoded.
+    sim_test::TempFolder folder;
+    const std::vector<uint8_t> black(1024 * 512);
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        sim_test::WritePng(folder, std::string("shots/") + name, 1024, 512, PNG_FORMAT_GRAY, black.data());
+    }
+    const std::string shots = (folder.Path() / "shots").string();
+    EXPECT_EQ(Sim::LoadImageFolder(shots, 4096, 3 << 20)->bytes, 3u << 20);
+    try {
+        Sim::LoadImageFolder(shots, 4096, 2 << 20);
+        ADD_FAILURE() << "3 MiB of images loaded within 2 MiB";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(error.what(), "images in '" + shots + "' take more than 2 MiB decoded");
+    }
 }
 
 TEST(ImageReplayTest, ConversionTakesTopBitsLumaAndTheBayerSiteColour) {

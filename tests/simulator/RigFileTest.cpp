@@ -148,6 +148,14 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
         {camera + "width = 4100\n", 3, "'width' must be a multiple of 4 from 8 to 4096"},
         {camera + "height = \"480\"\n", 3, "'height' must be a multiple of 4 from 8 to 4096"},
         {camera + "vendor = \"\"\n", 3, "'vendor' must be a text of 1 to 511 characters"},
+        // Texts are handed out as C strings and shown: "A\0B" would be listed as "A" and not open.
+        {camera + "id = \"A\\u0000B\"\n", 3, "'id' must not hold control characters"},
+        {"[[board]]\ndisplay_name = \"Left\\u001b[2J\"\n", 2, "'display_name' must not hold control characters"},
+        // Non-ASCII characters where TOML skips whitespace: an error where a key or a value ends, text
+        // after a line-ending backslash.
+        {"[[board]]\n\u00e9 = 1\n", 2, ""},
+        {"[[board]]\nid = 1\u00a7\n", 2, ""},
+        {"s = \"\"\"\\\n\u00a7\"\"\"\n", 1, "unknown key 's'"},
         {camera + "frame_rate = 2.5\n", 3, "'frame_rate' must be a whole number from 0 to 1000000"},
         {camera + "pattern = \"noise\"\n", 3,
          "unknown pattern 'noise' (moving-ramp, still-ramp, checkerboard, colour-bars or images)"},
