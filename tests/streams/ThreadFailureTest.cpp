@@ -47,6 +47,19 @@ QUARVO_EXPORTED void operator delete(void* memory) noexcept { std::free(memory);
 QUARVO_EXPORTED void operator delete[](void* memory) noexcept { std::free(memory); }
 QUARVO_EXPORTED void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 QUARVO_EXPORTED void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+// The no-throw forms too, so that no memory is ever freed by another allocator than its own.
+QUARVO_EXPORTED void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+QUARVO_EXPORTED void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+QUARVO_EXPORTED void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+QUARVO_EXPORTED void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 
 extern "C" QUARVO_EXPORTED int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) {
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
