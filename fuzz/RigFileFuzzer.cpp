@@ -23,6 +23,7 @@
 namespace {
 
 using namespace Quibbon;
+using Sim::Handle;
 namespace fs = std::filesystem;
 
 // Images folders the rig text can name: images (one 8x8 grey image), colour (two 16x8 RGB
@@ -73,17 +74,6 @@ void MakeFolders() {
         }
     }
 }
-
-struct Released {
-    template <class T>
-    void operator()(T* object) const {
-        if (object != nullptr) {
-            object->Release();
-        }
-    }
-};
-template <class T>
-using Handle = std::unique_ptr<T, Released>;
 
 // The identifier at index as the object lists it.
 template <class Lister>

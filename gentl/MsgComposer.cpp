@@ -14,12 +14,12 @@ namespace {
 
 enum class Length { Int, Long, LongLong, Other };
 
-// One conversion specification of a format.
+// One placeholder of a format: '%', its options, its length and its conversion letter.
 struct Conversion {
-    std::string written;  // the whole specification as the format spells it
+    std::string written;  // the whole placeholder as the format spells it
     std::string options;  // flags, width and precision
     Length length = Length::Int;
-    char type = '\0';  // '\0' when the format ends inside the specification
+    char type = '\0';  // '\0' when the format ends inside the placeholder
 };
 
 Length ReadLength(const char*& p) {
@@ -46,7 +46,7 @@ Length ReadLength(const char*& p) {
     return Length::Int;
 }
 
-// Reads the specification that starts at the '%' under p and leaves p on its last character.
+// Reads the placeholder that starts at the '%' under p and leaves p on its last character.
 Conversion ReadConversion(const char*& p) {
     Conversion conversion;
     const char* const start = p++;
@@ -81,9 +81,9 @@ unsigned long long ReadUnsigned(Length length, va_list* args) {
 // Formats one value with the options of its conversion and the length modifier of T.
 template <typename T>
 void AppendValue(std::string& out, const Conversion& conversion, const char* length, T value) {
-    const std::string spec = "%" + conversion.options + length + conversion.type;
+    const std::string placeholder = "%" + conversion.options + length + conversion.type;
     char piece[kMaxMessageLength + 1] = {};
-    std::snprintf(piece, sizeof piece, spec.c_str(), value);
+    std::snprintf(piece, sizeof piece, placeholder.c_str(), value);
     out += piece;
 }
 

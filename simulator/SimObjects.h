@@ -73,6 +73,18 @@ private:
     GrabSession m_session;
 };
 
+// Owns a component object and gives it back through its Release.
+struct Released {
+    template <class T>
+    void operator()(T* object) const {
+        if (object != nullptr) {
+            object->Release();
+        }
+    }
+};
+template <class T>
+using Handle = std::unique_ptr<T, Released>;
+
 // A system object on that rig, or null when it cannot be made.
 ISystem* CreateSystem(std::shared_ptr<const Rig> rig) noexcept;
 // A system object on the process-wide rig, or null; SharedSystemError then tells why.

@@ -14,18 +14,9 @@
 
 namespace sim_test {
 
-constexpr uint32_t kGenerous = 10000;  // ms; a time-out that only a broken camera reaches
+using Quibbon::Sim::Handle;
 
-struct Released {
-    template <class T>
-    void operator()(T* object) const {
-        if (object != nullptr) {
-            object->Release();
-        }
-    }
-};
-template <class T>
-using Handle = std::unique_ptr<T, Released>;
+constexpr uint32_t kGenerous = 10000;  // ms; a time-out that only a broken camera reaches
 
 // A 4-byte parameter, or nothing when the device refuses to read it.
 inline std::optional<int32_t> Param(Quibbon::IDevice& device, int32_t param) {
