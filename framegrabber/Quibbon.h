@@ -20,6 +20,7 @@ constexpr int32_t kFailed = -1;       // bad argument, unknown number, refused v
 constexpr int32_t kTimedOut = -2;     // no frame became due (or was triggered) within the time-out
 constexpr int32_t kStopped = -3;      // the grab was interrupted by a stop, or its stream is disarmed
 constexpr int32_t kCameraError = -4;  // the camera failed this grab; nothing was written
+constexpr int32_t kDenied = -5;       // a register access the camera refuses now (locked, read-only)
 
 // Interface information numbers (IInterface::GetInfo), all texts.
 constexpr int32_t kInterfaceInfoId = 0;
@@ -44,6 +45,17 @@ enum Parameter : int32_t {
     kParamTriggerMode = 16,
     kParamTriggerSource = 17,
     kParamSoftwareTrigger = 18,
+    // A camera that owns its register space and its GenApi document answers 1 (uint32_t): its
+    // device objects implement ReadRegisters and WriteRegisters (slots 7 and 8), and the producer
+    // forwards every access of the remote device port to them. Other cameras refuse the number,
+    // and their device objects have no slots beyond Release.
+    kParamSelfDescribing = 19,
+    // Text, read-only, self-describing cameras only: the URL of the camera's document in its own
+    // register space, "Local:<file name>;<address>;<size>" (hexadecimal).
+    kParamDescriptionURL = 20,
+    // Text, read-only, self-describing cameras only: why the last register access of the calling
+    // thread that failed was refused, naming the feature and the value.
+    kParamRegisterError = 21,
     // Fault injection, numeric, 0 = off. Writing one restarts its count. The counts belong to the
     // camera: every stream object opened on it advances the same ones.
     //   kParamFaultFailEvery:       every Nth time a frame comes due for a grab, the grab fails with
@@ -165,6 +177,13 @@ public:
     virtual int32_t SetParameter(int32_t param, const void* value, uint64_t* size) = 0;  // slot 4
     virtual int32_t GetParameter(int32_t param, void* value, uint64_t* size) = 0;     // slot 5
     virtual int32_t Release() = 0;                                                    // slot 6
+    // Only on device objects of self-describing cameras (kParamSelfDescribing); never call them
+    // on others. Read or write size bytes of the camera's register space at address: kOk;
+    // kFailed for addresses outside the space, a bad pointer or a refused value; kDenied for a
+    // write to a read-only register or to one locked while the camera acquires. A refused write
+    // changes nothing; kParamRegisterError then tells why.
+    virtual int32_t ReadRegisters(uint64_t address, void* data, uint64_t size) = 0;         // slot 7
+    virtual int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) = 0;  // slot 8
 };
 
 class IDataStream {

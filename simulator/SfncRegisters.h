@@ -1,0 +1,89 @@
+// The register space of the SFNC camera. Registers are little-endian; integers, enumerations,
+// booleans and commands are 4 bytes, floating-point values 8 bytes (IEEE double), texts fixed-size
+// zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector) read and write
+// the register of the selected entry at the same address. The blocks 0x6000 to 0x9FFF are kept for
+// chunk data, events, user sets and the camera clock.
+#pragma once
+
+#include <cstdint>
+
+namespace Quibbon::Sim::Sfnc {
+
+enum Register : uint64_t {
+    // DeviceControl
+    kDeviceVendorName = 0x0000,       // text, 32 bytes, read-only
+    kDeviceModelName = 0x0020,        // text, 32 bytes, read-only
+    kDeviceSerialNumber = 0x0040,     // text, 32 bytes, read-only
+    kDeviceFirmwareVersion = 0x0060,  // text, 32 bytes, read-only
+    kDeviceUserID = 0x0080,           // text, 64 bytes, read-write
+    kDeviceReset = 0x1000,            // command, write 1
+    kDeviceTemperature = 0x1008,      // float, degrees Celsius, read-only
+
+    // ImageFormatControl
+    kSensorWidth = 0x2000,            // read-only
+    kSensorHeight = 0x2004,           // read-only
+    kWidthMax = 0x2008,               // read-only: SensorWidth / (binning * decimation), down to a multiple of 4
+    kHeightMax = 0x200C,              // read-only
+    kWidth = 0x2010,                  // 4 .. WidthMax - OffsetX, a multiple of 4; locked
+    kHeight = 0x2014,                 // 1 .. HeightMax - OffsetY; locked
+    kOffsetX = 0x2018,                // 0 .. WidthMax - Width
+    kOffsetY = 0x201C,                // 0 .. HeightMax - Height
+    kPixelFormat = 0x2020,            // a pixel format code the generator knows; locked
+    kReverseX = 0x2024,               // boolean
+    kReverseY = 0x2028,               // boolean
+    kBinningHorizontal = 0x202C,      // 1 .. 4; locked
+    kBinningVertical = 0x2030,        // 1 .. 4; locked
+    kBinningHorizontalMode = 0x2034,  // 0 Sum, 1 Average
+    kBinningVerticalMode = 0x2038,    // 0 Sum, 1 Average
+    kDecimationHorizontal = 0x203C,   // 1 .. 4; locked
+    kDecimationVertical = 0x2040,     // 1 .. 4; locked
+    kTestPattern = 0x2044,            // TestPatternValue
+
+    // AcquisitionControl
+    kAcquisitionMode = 0x3000,            // AcquisitionModeValue; locked
+    kAcquisitionStart = 0x3004,           // command, write 1
+    kAcquisitionStop = 0x3008,            // command, write 1
+    kAcquisitionFrameCount = 0x300C,      // 1 .. 65535; locked
+    kAcquisitionFrameRateEnable = 0x3010, // boolean
+    kAcquisitionFrameRate = 0x3018,       // float, Hz, 0.1 .. 100000
+    kTriggerSelector = 0x3020,            // TriggerSelectorValue
+    kTriggerMode = 0x3024,                // selected trigger: 0 Off, 1 On
+    kTriggerSoftware = 0x3028,            // selected trigger: command, write 1
+    kTriggerSource = 0x302C,              // selected trigger: TriggerSourceValue
+    kTriggerActivation = 0x3030,          // selected trigger: 0 RisingEdge, 1 FallingEdge
+    kTriggerDelay = 0x3038,               // selected trigger: float, µs, 0 .. 1000000
+    kExposureMode = 0x3040,               // 1 Timed (the only value)
+    kExposureTime = 0x3048,               // float, µs, 1 .. 1000000
+    kExposureAuto = 0x3050,               // AutoValue
+    kAcquisitionResultingFrameRate = 0x3058,  // float, Hz, read-only: the rate the camera runs at
+
+    // AnalogControl
+    kGainSelector = 0x4000,  // 0 All (the only value)
+    kGain = 0x4008,          // float, dB, 0 .. 48
+    kGainAuto = 0x4010,      // AutoValue
+    kBlackLevel = 0x4018,    // float, grey levels of 8 bits, 0 .. 255
+    kGamma = 0x4020,         // float, 0.25 .. 4
+
+    // TransportLayerControl
+    kPayloadSize = 0x5000,     // read-only
+    kTLParamsLocked = 0x5004,  // 0 or 1; reads 1 while the camera acquires
+
+    // The camera's GenApi document, read-only.
+    kDescription = 0x100000,
+};
+
+enum TestPatternValue : uint32_t {
+    kTestPatternOff = 0,  // the scene: the configured pattern or the replayed images
+    kTestPatternGreyDiagonalRampMoving = 1,
+    kTestPatternGreyDiagonalRamp = 2,
+    kTestPatternCheckerboard = 3,
+    kTestPatternColorBar = 4,
+};
+
+enum AcquisitionModeValue : uint32_t { kContinuous = 0, kSingleFrame = 1, kMultiFrame = 2 };
+enum TriggerSelectorValue : uint32_t { kFrameStart = 0, kAcquisitionStartTrigger = 1 };
+enum TriggerSourceValue : uint32_t { kSourceSoftware = 0, kSourceLine0 = 1 };
+enum AutoValue : uint32_t { kAutoOff = 0, kAutoOnce = 1, kAutoContinuous = 2 };
+enum BinningModeValue : uint32_t { kBinningSum = 0, kBinningAverage = 1 };
+
+}  // namespace Quibbon::Sim::Sfnc
