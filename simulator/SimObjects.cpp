@@ -225,6 +225,10 @@ int32_t SimDevice::Release() {
     return kOk;
 }
 
+int32_t SimDevice::ReadRegisters(uint64_t /*address*/, void* /*data*/, uint64_t /*size*/) { return kFailed; }
+
+int32_t SimDevice::WriteRegisters(uint64_t /*address*/, const void* /*data*/, uint64_t /*size*/) { return kFailed; }
+
 // Data stream
 
 SimStream::SimStream(std::shared_ptr<const Rig> rig, Camera& camera) : m_rig(std::move(rig)), m_camera(camera) {}

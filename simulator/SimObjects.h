@@ -50,6 +50,8 @@ public:
     int32_t SetParameter(int32_t param, const void* value, uint64_t* size) override;
     int32_t GetParameter(int32_t param, void* value, uint64_t* size) override;
     int32_t Release() override;
+    int32_t ReadRegisters(uint64_t address, void* data, uint64_t size) override;
+    int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) override;
 
 private:
     std::shared_ptr<const Rig> m_rig;
