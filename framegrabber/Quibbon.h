@@ -21,6 +21,7 @@ constexpr int32_t kTimedOut = -2;     // no frame became due (or was triggered) 
 constexpr int32_t kStopped = -3;      // the grab was interrupted by a stop, or its stream is disarmed
 constexpr int32_t kCameraError = -4;  // the camera failed this grab; nothing was written
 constexpr int32_t kDenied = -5;       // a register access the camera refuses now (locked, read-only)
+constexpr int32_t kNoRegister = -6;   // no register of the camera covers that address range
 
 // Interface information numbers (IInterface::GetInfo), all texts.
 constexpr int32_t kInterfaceInfoId = 0;
@@ -179,9 +180,10 @@ public:
     virtual int32_t Release() = 0;                                                    // slot 6
     // Only on device objects of self-describing cameras (kParamSelfDescribing); never call them
     // on others. Read or write size bytes of the camera's register space at address: kOk;
-    // kFailed for addresses outside the space, a bad pointer or a refused value; kDenied for a
-    // write to a read-only register or to one locked while the camera acquires. A refused write
-    // changes nothing; kParamRegisterError then tells why.
+    // kNoRegister when the range is not covered by registers (a partial register counts as not
+    // covered); kFailed for a null pointer or a refused value; kDenied for a write to a read-only
+    // register or to one locked while the camera acquires. A refused access changes nothing;
+    // kParamRegisterError then tells why.
     virtual int32_t ReadRegisters(uint64_t address, void* data, uint64_t size) = 0;         // slot 7
     virtual int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) = 0;  // slot 8
 };
