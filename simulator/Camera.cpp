@@ -4,7 +4,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "simulator/BasicCamera.h"
 #include "simulator/ImageReplay.h"
+#include "simulator/SfncCamera.h"
+#include "simulator/TransformedSource.h"
 
 namespace Quibbon::Sim {
 
@@ -40,178 +43,117 @@ private:
 
 // The configuration, once it is known to be one the camera can run.
 const CameraConfig& Checked(const CameraConfig& config) {
-    if (FindPixelFormat(config.identity.pixelFormat) == nullptr) {
-        throw std::invalid_argument("unknown pixel format");
-    }
-    if (!Camera::IsValidSize(config.width) || !Camera::IsValidSize(config.height)) {
-        throw std::invalid_argument("size out of range");
-    }
-    if (config.pattern == kPatternImages) {
-        if (!config.images || config.images->width != config.width || config.images->height != config.height) {
-            throw std::invalid_argument("no images of the camera's size to replay");
-        }
-    } else if (!IsValidPattern(config.pattern)) {
-        throw std::invalid_argument("unknown pattern");
-    }
+    CheckCameraConfig(config);
     return config;
+}
+
+std::unique_ptr<CameraModel> MakeModel(const CameraConfig& config) {
+    if (config.profile == CameraProfile::Sfnc) {
+        return std::make_unique<SfncCamera>(config);
+    }
+    return std::make_unique<BasicCamera>(config);
 }
 
 }  // namespace
 
-bool Camera::IsValidSize(int64_t value) { return value >= kMinSize && value <= kMaxSize && value % kSizeStep == 0; }
+bool Camera::IsValidSize(int64_t value) { return IsValidCameraSize(value); }
 
 Camera::Camera(const CameraConfig& config)
     : m_identity(Checked(config).identity),
+      m_profile(config.profile),
       m_images(config.images),
-      m_settings{config.width, config.height, config.frameRate, config.pattern},
-      m_faults(config.faults) {}
+      m_model(MakeModel(config)),
+      m_faults(config.faults),
+      m_lastEdge(Clock::now()) {}
+
+Camera::~Camera() = default;
 
 int32_t Camera::SetParameter(int32_t param, int32_t value) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    bool accepted = true;
-    switch (param) {
-        case kParamWidth:
-            accepted = SetSize(m_settings.width, value, m_images ? m_images->width : 0);
-            break;
-        case kParamHeight:
-            accepted = SetSize(m_settings.height, value, m_images ? m_images->height : 0);
-            break;
-        case kParamFrameRate:
-            m_settings.frameRate = static_cast<uint32_t>(value);
-            break;
-        case kParamTestPattern:
-            accepted = SetPattern(value);
-            break;
-        case kParamEventNotification:
-            m_settings.eventNotification = value;
-            break;
-        case kParamRemoteEventTrigger:
-            m_settings.remoteEventTrigger = value;
-            break;
-        case kParamChunkMode:
-            m_settings.chunkMode = value;
-            break;
-        case kParamTriggerMode:
-            accepted = value == 0 || value == 1;
-            if (accepted && m_settings.triggerMode != (value == 1)) {
-                m_settings.triggerMode = value == 1;
-                m_pendingTriggers = 0;
-            }
-            break;
-        case kParamTriggerSource:
-            accepted = value == kTriggerSourceSoftware;
-            break;
-        case kParamSoftwareTrigger:
-            accepted = SoftwareTrigger(value) == kOk;
-            break;
-        default:
-            accepted = m_faults.Set(param, value);
-            break;
-    }
+    const bool accepted =
+        FaultInjector::IsFaultParameter(param) ? m_faults.Set(param, value) : m_model->SetParameter(param, value, *this) == kOk;
     if (accepted) {
         m_changed.notify_all();
     }
     return accepted ? kOk : kFailed;
 }
 
-bool Camera::SetSize(uint32_t& target, int32_t value, uint32_t imagesValue) {
-    // Replayed images fix the size while they are shown.
-    if (!IsValidSize(value) || (m_settings.pattern == kPatternImages && static_cast<uint32_t>(value) != imagesValue)) {
-        return false;
-    }
-    target = static_cast<uint32_t>(value);
-    return true;
-}
-
-bool Camera::SetPattern(int32_t value) {
-    const auto pattern = static_cast<uint32_t>(value);
-    if (pattern == kPatternImages) {
-        if (!m_images || m_images->width != m_settings.width || m_images->height != m_settings.height) {
-            return false;
-        }
-    } else if (!IsValidPattern(pattern)) {
-        return false;
-    }
-    m_settings.pattern = pattern;
-    return true;
-}
-
-int32_t Camera::SoftwareTrigger(int32_t value) {
-    if (value != 0 && value != 1) {
-        return kFailed;
-    }
-    if (value == 1 && m_settings.triggerMode && m_pendingTriggers < kMaxPendingTriggers) {
-        ++m_pendingTriggers;
-    }
-    return kOk;
-}
-
 std::optional<int32_t> Camera::GetNumber(int32_t param) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    switch (param) {
-        case kParamWidth:
-            return static_cast<int32_t>(m_settings.width);
-        case kParamHeight:
-            return static_cast<int32_t>(m_settings.height);
-        case kParamPixelFormat:
-            return static_cast<int32_t>(m_identity.pixelFormat);
-        case kParamFrameRate:
-            return static_cast<int32_t>(m_settings.frameRate);
-        case kParamTestPattern:
-            return static_cast<int32_t>(m_settings.pattern);
-        case kParamEventNotification:
-            return m_settings.eventNotification;
-        case kParamRemoteEventTrigger:
-            return m_settings.remoteEventTrigger;
-        case kParamChunkMode:
-            return m_settings.chunkMode;
-        case kParamPayloadSize:
-            return static_cast<int32_t>(PayloadSizeLocked());
-        case kParamTriggerMode:
-            return m_settings.triggerMode ? 1 : 0;
-        case kParamTriggerSource:
-            return kTriggerSourceSoftware;
-        case kParamSoftwareTrigger:
-            return 0;
-        default:
-            return m_faults.Get(param);
+    if (FaultInjector::IsFaultParameter(param)) {
+        return m_faults.Get(param);
     }
+    return m_model->GetNumber(param);
 }
 
 std::optional<std::string> Camera::GetText(int32_t param) const {
-    switch (param) {
-        case kParamVendor:
-            return m_identity.vendor;
-        case kParamModel:
-            return m_identity.model;
-        case kParamSerialNumber:
-            return m_identity.serialNumber;
-        case kParamUserName:
-            return m_identity.userName;
-        default:
-            return std::nullopt;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_model->GetText(param);
+}
+
+int32_t Camera::ReadRegisters(uint64_t address, void* data, uint64_t size, std::string& error) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_model->ReadRegisters(address, data, size, error);
+}
+
+int32_t Camera::WriteRegisters(uint64_t address, const void* data, uint64_t size, std::string& error) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int32_t result = m_model->WriteRegisters(address, data, size, *this, error);
+    if (result == kOk) {
+        m_changed.notify_all();
+    }
+    return result;
+}
+
+uint64_t Camera::Resets() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_model->Resets();
+}
+
+void Camera::AddTrigger(Clock::time_point when) {
+    if (m_triggers.size() < kMaxPendingTriggers) {
+        m_triggers.push_back(when);
     }
 }
 
-int32_t Camera::StartAcquisition() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+void Camera::ClearTriggers() {
+    m_triggers.clear();
+    m_lastEdge = Clock::now();
+}
+
+int32_t Camera::Start() {
     if (m_grabbing) {
         return kFailed;
     }
     m_grabbing = true;
     ++m_numStarted;
+    const Clock::time_point now = Clock::now();
+    m_lastEdge = now;
+    m_model->AcquisitionChanged(true, now);
     return kOk;
 }
 
-int32_t Camera::StopAcquisition() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+int32_t Camera::Stop() {
     ++m_stops;
     m_changed.notify_all();
     if (!m_grabbing) {
         return kFailed;
     }
     m_grabbing = false;
+    m_model->AcquisitionChanged(false, Clock::now());
     return kOk;
+}
+
+bool Camera::Grabbing() const { return m_grabbing; }
+
+int32_t Camera::StartAcquisition() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Start();
+}
+
+int32_t Camera::StopAcquisition() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Stop();
 }
 
 bool Camera::IsGrabbing() const {
@@ -230,27 +172,21 @@ void Camera::ArmSession(GrabSession& session, bool armed) {
     m_changed.notify_all();
 }
 
-uint32_t Camera::PayloadSizeLocked() const {
-    const PixelFormatInfo& format = *FindPixelFormat(m_identity.pixelFormat);
-    return static_cast<uint32_t>(PayloadSize(format, m_settings.width, m_settings.height));
-}
-
-ImageSetup Camera::ImageSetupLocked() const {
-    return {m_identity.pixelFormat, m_settings.width, m_settings.height, m_settings.pattern};
-}
-
-Camera::Clock::duration Camera::FrameInterval() const {
-    if (m_settings.frameRate == 0) {
-        return Clock::duration::zero();
-    }
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(1000000000LL / m_settings.frameRate));
-}
-
 Camera::Clock::time_point Camera::NextDue(Clock::time_point now) const {
-    return m_lastFrame ? *m_lastFrame + FrameInterval() : now;
+    const FrameTiming timing = m_model->Timing();
+    Clock::time_point due = std::max(m_lastFrame ? *m_lastFrame + timing.interval : now, m_model->EarliestFrame());
+    if (timing.triggered && timing.lineTrigger) {
+        due = std::max(due, m_model->NextLineEdge(m_lastEdge) + timing.delay);
+    } else if (timing.triggered && !m_triggers.empty()) {
+        due = std::max(due, m_triggers.front() + timing.delay);
+    }
+    return due;
 }
 
-bool Camera::Triggered() const { return !m_settings.triggerMode || m_pendingTriggers > 0; }
+bool Camera::Triggered() const {
+    const FrameTiming timing = m_model->Timing();
+    return m_model->MayDeliver() && (!timing.triggered || timing.lineTrigger || !m_triggers.empty());
+}
 
 bool Camera::FrameReady(Clock::time_point now) const { return Triggered() && now >= NextDue(now); }
 
@@ -282,7 +218,7 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     const uint64_t payload = taken.info.payloadSize;
     const uint64_t written = std::min(taken.incomplete ? payload / 2 : payload, capacity);
     auto* bytes = static_cast<uint8_t*>(buffer);
-    Source(taken.imageSetup)->RenderPrefix(taken.info.frameNumber, bytes, written);
+    Source(taken.shape)->RenderPrefix(taken.info.frameNumber, bytes, written);
     if (taken.info.chunkMode != 0) {
         WriteFrameChunk(bytes, taken.info.frameNumber, written);
     }
@@ -381,14 +317,15 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
             now = Clock::now();
             continue;
         }
-        taken.imageSetup = ImageSetupLocked();
+        taken.shape = m_model->Shape();
         taken.incomplete = fate.incomplete;
         taken.info = FrameInfo{};
-        taken.info.width = taken.imageSetup.width;
-        taken.info.height = taken.imageSetup.height;
-        taken.info.pixelFormat = taken.imageSetup.pixelFormat;
-        taken.info.payloadSize = PayloadSizeLocked();
-        taken.info.chunkMode = m_settings.chunkMode != 0 ? 1 : 0;
+        taken.info.width = taken.shape.geometry.width;
+        taken.info.height = taken.shape.geometry.height;
+        taken.info.pixelFormat = taken.shape.sensor.pixelFormat;
+        taken.info.payloadSize = static_cast<uint32_t>(
+            PayloadSize(*FindPixelFormat(taken.info.pixelFormat), taken.info.width, taken.info.height));
+        taken.info.chunkMode = m_model->ChunkMode() ? 1 : 0;
         taken.info.frameNumber = number;
         taken.info.flags = fate.incomplete ? kFrameIncomplete : 0;
         taken.info.droppedBefore = session.dropped;
@@ -398,12 +335,17 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
 }
 
 void Camera::UseFrameSlot(Clock::time_point now) {
-    if (m_settings.triggerMode) {
-        --m_pendingTriggers;
-    }
+    const FrameTiming timing = m_model->Timing();
     const Clock::time_point due = NextDue(now);
+    if (timing.triggered && timing.lineTrigger) {
+        // The frame answers the last edge before now; edges missed meanwhile are gone.
+        m_lastEdge = now - timing.delay;
+    } else if (timing.triggered) {
+        m_triggers.pop_front();
+    }
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
-    m_lastFrame = (now - due < FrameInterval()) ? due : now;
+    m_lastFrame = (now - due < timing.interval) ? due : now;
+    m_model->FrameTaken(now);
 }
 
 void Camera::CloseSession(GrabSession& session) {
@@ -419,25 +361,27 @@ uint32_t Camera::WaitingGrabs() const {
 }
 
 void Camera::PrepareFrames() {
-    ImageSetup imageSetup{};
+    FrameShape shape{};
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        imageSetup = ImageSetupLocked();
+        shape = m_model->Shape();
     }
-    if (imageSetup.pattern == kPatternImages) {
-        Source(imageSetup);
+    if (shape.sensor.pattern == kPatternImages) {
+        Source(shape);
     }
 }
 
-std::shared_ptr<const FrameSource> Camera::Source(const ImageSetup& imageSetup) {
+std::shared_ptr<const FrameSource> Camera::Source(const FrameShape& shape) {
     std::lock_guard<std::mutex> lock(m_sourceMutex);
-    if (!m_source || !(m_sourceSetup == imageSetup)) {
-        if (imageSetup.pattern == kPatternImages) {
-            m_source = std::make_shared<const ImageReplay>(*m_images, imageSetup.pixelFormat);
+    if (!m_source || !(*m_sourceShape == shape)) {
+        if (!IsNeutral(shape.geometry, shape.sensor) || !IsNeutral(shape.values)) {
+            m_source = std::make_shared<const TransformedSource>(shape, m_images);
+        } else if (shape.sensor.pattern == kPatternImages) {
+            m_source = std::make_shared<const ImageReplay>(*m_images, shape.sensor.pixelFormat);
         } else {
-            m_source = std::make_shared<const ImageGenerator>(imageSetup);
+            m_source = std::make_shared<const ImageGenerator>(shape.sensor);
         }
-        m_sourceSetup = imageSetup;
+        m_sourceShape = shape;
     }
     return m_source;
 }

@@ -1,43 +1,26 @@
-// One simulated camera: its identity, its settings, its stream state, the frame pacing and the
-// injected faults. The state belongs to the camera, so every device or stream object opened on it
-// sees the same settings; all members are safe to use from several threads.
+// One simulated camera: its identity, its stream state, the frame pacing, the triggers and the
+// injected faults, for every camera model alike; its settings and what they make of a frame are
+// its model's (CameraModel.h). The state belongs to the camera, so every device or stream object
+// opened on it sees the same settings; all members are safe to use from several threads.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "framegrabber/Quibbon.h"
+#include "simulator/CameraConfig.h"
+#include "simulator/CameraModel.h"
 #include "simulator/FaultInjector.h"
+#include "simulator/FrameShape.h"
 #include "simulator/FrameSource.h"
-#include "simulator/ImageFolder.h"
-#include "simulator/PatternGenerator.h"
 
 namespace Quibbon::Sim {
-
-struct CameraIdentity {
-    std::string id;
-    std::string vendor;
-    std::string model;
-    std::string serialNumber;
-    std::string userName;
-    uint32_t pixelFormat;
-};
-
-// Everything a camera starts with.
-struct CameraConfig {
-    CameraIdentity identity;
-    uint32_t width = 640;
-    uint32_t height = 480;
-    uint32_t frameRate = 60;  // frames per second, 0 = as fast as grabs come
-    uint32_t pattern = kPatternMovingRamp;
-    FaultSettings faults;
-    std::shared_ptr<const ImageSet> images;  // what kPatternImages replays; may be null
-};
 
 // The grabs of one stream object: whether it is armed, the numbers of its frames, and the count
 // of grabs running so that closing can wait for them. Closing wakes its waiting grabs, makes them
@@ -50,27 +33,35 @@ struct GrabSession {
     uint32_t dropped = 0;    // frames dropped since the session's last delivered frame
 };
 
-class Camera {
+class Camera final : private CameraControl {
 public:
-    static constexpr uint32_t kMinSize = 8;
-    static constexpr uint32_t kMaxSize = 4096;
-    static constexpr uint32_t kSizeStep = 4;
+    static constexpr uint32_t kMinSize = kCameraMinSize;
+    static constexpr uint32_t kMaxSize = kCameraMaxSize;
+    static constexpr uint32_t kSizeStep = kCameraSizeStep;
 
     static bool IsValidSize(int64_t value);
 
-    // Throws std::invalid_argument for a configuration the camera cannot run: unknown pixel
-    // format, size out of range, unknown pattern, replayed images missing or of another size.
+    // Throws std::invalid_argument for a configuration the camera cannot run (CheckCameraConfig).
     explicit Camera(const CameraConfig& config);
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
+    ~Camera();
 
     const CameraIdentity& Identity() const { return m_identity; }
+    CameraProfile Profile() const { return m_profile; }
 
     // Numeric parameters: kOk, or kFailed (unknown, read-only or refused value; nothing changes).
     int32_t SetParameter(int32_t param, int32_t value);
     std::optional<int32_t> GetNumber(int32_t param) const;
-    // Text parameters (vendor, model, serial number, user name).
+    // Text parameters (vendor, model, serial number, user name, and a self-describing camera's
+    // description URL).
     std::optional<std::string> GetText(int32_t param) const;
+    // The register space of a self-describing camera (results of IDevice::ReadRegisters and
+    // WriteRegisters); error receives the text of a refusal.
+    int32_t ReadRegisters(uint64_t address, void* data, uint64_t size, std::string& error);
+    int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size, std::string& error);
+    // How often the camera was reset by its DeviceReset feature.
+    uint64_t Resets() const;
 
     // Stream 0 of the camera. Stopping also ends every grab then waiting with kStopped.
     int32_t StartAcquisition();
@@ -95,18 +86,7 @@ public:
     void PrepareFrames();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    struct Settings {
-        uint32_t width;
-        uint32_t height;
-        uint32_t frameRate;
-        uint32_t pattern;
-        int32_t eventNotification = 0;
-        int32_t remoteEventTrigger = 0;
-        int32_t chunkMode = 0;
-        bool triggerMode = false;
-    };
+    using Clock = CameraClock;
 
     // What ends the waits of one grab early: its session closing or being disarmed, a stop of
     // the camera after the grab began, the grab's deadline.
@@ -118,17 +98,18 @@ private:
 
     // The frame a grab delivers, fixed while the camera is locked.
     struct TakenFrame {
-        ImageSetup imageSetup;
+        FrameShape shape;
         FrameInfo info;
         bool incomplete;
     };
 
-    bool SetSize(uint32_t& target, int32_t value, uint32_t imagesValue);
-    bool SetPattern(int32_t value);
-    int32_t SoftwareTrigger(int32_t value);
-    uint32_t PayloadSizeLocked() const;
-    ImageSetup ImageSetupLocked() const;
-    Clock::duration FrameInterval() const;
+    // What the model may ask, with the lock held.
+    void AddTrigger(Clock::time_point when) override;
+    void ClearTriggers() override;
+    int32_t Start() override;
+    int32_t Stop() override;
+    bool Grabbing() const override;
+
     Clock::time_point NextDue(Clock::time_point now) const;
     bool Triggered() const;
     bool FrameReady(Clock::time_point now) const;
@@ -150,16 +131,18 @@ private:
                       Clock::time_point now);
     // Takes the frame slot that is due at now.
     void UseFrameSlot(Clock::time_point now);
-    std::shared_ptr<const FrameSource> Source(const ImageSetup& imageSetup);
+    std::shared_ptr<const FrameSource> Source(const FrameShape& shape);
 
     const CameraIdentity m_identity;
+    const CameraProfile m_profile;
     const std::shared_ptr<const ImageSet> m_images;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    Settings m_settings;
+    std::unique_ptr<CameraModel> m_model;
     FaultInjector m_faults;
-    uint32_t m_pendingTriggers = 0;
+    std::deque<Clock::time_point> m_triggers;  // pending frame start triggers, oldest first
+    Clock::time_point m_lastEdge;              // line triggers: the next frame follows an edge after this
     uint32_t m_waitingGrabs = 0;
     std::optional<Clock::time_point> m_lastFrame;
     bool m_grabbing = false;
@@ -167,7 +150,7 @@ private:
     uint64_t m_stops = 0;
 
     std::mutex m_sourceMutex;
-    ImageSetup m_sourceSetup{};
+    std::optional<FrameShape> m_sourceShape;
     std::shared_ptr<const FrameSource> m_source;
 };
 

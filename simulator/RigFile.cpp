@@ -217,8 +217,9 @@ private:
 
     CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) {
         CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
-                          "frame_rate", "pattern", "images", "faults"});
+                          "frame_rate", "pattern", "images", "faults", "profile"});
         CameraConfig config;
+        config.profile = Profile(table);
         config.images = Images(table);
         ReadSize(table, config);
         const PixelFormatInfo& format = PixelFormat(table);
@@ -280,6 +281,17 @@ private:
             Fail(table.get("pixel_format")->source(), "unknown pixel format '" + name + "'");
         }
         return *found;
+    }
+
+    CameraProfile Profile(const toml::table& table) const {
+        const std::string name = Text(table, "profile", "basic");
+        if (name == "sfnc") {
+            return CameraProfile::Sfnc;
+        }
+        if (name != "basic") {
+            Fail(table.get("profile")->source(), "unknown profile '" + name + "' (basic or sfnc)");
+        }
+        return CameraProfile::Basic;
     }
 
     uint32_t Pattern(const toml::table& table, bool hasImages) const {

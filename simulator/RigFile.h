@@ -17,6 +17,9 @@
 //   pattern = "moving-ramp"       # moving-ramp | still-ramp | checkerboard | colour-bars | images;
 //                                 # default images when images is given, else moving-ramp
 //   images = "folder"             # PNG files replayed in name order; relative to the rig file
+//   profile = "basic"             # basic (numbered parameters, the producer's description) or sfnc
+//                                 # (the camera's own registers and SFNC document; width and height
+//                                 # are the sensor's, the pattern or images its scene)
 //
 //   [board.camera.faults]         # all 0 (off) by default; see the fault parameters in Quibbon.h
 //   drop_every = 0

@@ -42,6 +42,17 @@ int FindCamera(const Board& board, const char* id) {
     return -1;
 }
 
+// Why the last register access of this thread was refused.
+thread_local std::string t_registerError;
+
+// Keeps the text of a refused register access (the camera wrote it into t_registerError).
+int32_t RecordRegisterError(int32_t result) {
+    if (result >= 0) {
+        t_registerError.clear();
+    }
+    return result;
+}
+
 }  // namespace
 
 // System
@@ -169,7 +180,8 @@ int32_t SimInterface::Release() {
 
 // Device
 
-SimDevice::SimDevice(std::shared_ptr<const Rig> rig, Camera& camera) : m_rig(std::move(rig)), m_camera(camera) {
+SimDevice::SimDevice(std::shared_ptr<const Rig> rig, Camera& camera)
+    : m_rig(std::move(rig)), m_camera(camera), m_resets(camera.Resets()) {
     m_camera.PrepareFrames();
 }
 
@@ -210,6 +222,9 @@ int32_t SimDevice::GetParameter(int32_t param, void* value, uint64_t* size) {
         return kFailed;
     }
     return Guarded([&] {
+        if (param == kParamRegisterError && m_camera.Profile() == CameraProfile::Sfnc) {
+            return CopyText(t_registerError, static_cast<char*>(value), size);
+        }
         if (const auto number = m_camera.GetNumber(param)) {
             return CopyValue(&*number, sizeof *number, value, size);
         }
@@ -225,9 +240,33 @@ int32_t SimDevice::Release() {
     return kOk;
 }
 
-int32_t SimDevice::ReadRegisters(uint64_t /*address*/, void* /*data*/, uint64_t /*size*/) { return kFailed; }
+int32_t SimDevice::ReadRegisters(uint64_t address, void* data, uint64_t size) {
+    return Guarded([&] {
+        if (!StillConnected()) {
+            return kDenied;
+        }
+        return RecordRegisterError(m_camera.ReadRegisters(address, data, size, t_registerError));
+    });
+}
 
-int32_t SimDevice::WriteRegisters(uint64_t /*address*/, const void* /*data*/, uint64_t /*size*/) { return kFailed; }
+int32_t SimDevice::WriteRegisters(uint64_t address, const void* data, uint64_t size) {
+    return Guarded([&] {
+        if (!StillConnected()) {
+            return kDenied;
+        }
+        return RecordRegisterError(m_camera.WriteRegisters(address, data, size, t_registerError));
+    });
+}
+
+// A camera that was reset drops the connections of every device object opened before: they
+// answer like a lost device until the device is opened again.
+bool SimDevice::StillConnected() const {
+    if (m_camera.Resets() == m_resets) {
+        return true;
+    }
+    t_registerError = "The camera has been reset: close the device and open it again.";
+    return false;
+}
 
 // Data stream
 

@@ -54,8 +54,11 @@ public:
     int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) override;
 
 private:
+    bool StillConnected() const;
+
     std::shared_ptr<const Rig> m_rig;
     Camera& m_camera;
+    const uint64_t m_resets;  // the camera's resets when the object was opened
 };
 
 class SimStream final : public IDataStream {

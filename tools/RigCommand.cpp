@@ -73,7 +73,7 @@ std::string Source() {
 
 RigCommand::RigCommand(CLI::App& parent, const GlobalOptions& global)
     : Command(parent, "rig",
-              "Show Quarvo's simulated rig in effect: boards, cameras, sizes, formats, frame rates, patterns, "
+              "Show Quarvo's simulated rig in effect: boards, cameras, profiles, sizes, formats, frame rates, patterns, "
               "faults, and where it came from",
               global) {}
 
@@ -87,10 +87,11 @@ void RigCommand::Run() {
         const std::string board = BareID(interfaceID);
         std::cout << "Interface " << interfaceID << "  " << rig.BoardName(board) << "\n";
         Table cameras;
-        cameras.Add({"ID", "MODEL", "SERIAL", "USER NAME", "SIZE", "FORMAT", "RATE", "PATTERN", "FAULTS"});
+        cameras.Add({"ID", "PROFILE", "MODEL", "SERIAL", "USER NAME", "SIZE", "FORMAT", "RATE", "PATTERN", "FAULTS"});
         for (const std::string& camera : iface.DeviceIDs()) {
             const auto parameter = [&](int32_t number) { return rig.Parameter(board, camera, number); };
-            cameras.Add({camera, iface.DeviceText(camera, DEVICE_INFO_MODEL),
+            const bool sfnc = parameter(Quibbon::kParamSelfDescribing) == 1;
+            cameras.Add({camera, sfnc ? "sfnc" : "basic", iface.DeviceText(camera, DEVICE_INFO_MODEL),
                          iface.DeviceText(camera, DEVICE_INFO_SERIAL_NUMBER),
                          iface.DeviceText(camera, DEVICE_INFO_USER_DEFINED_NAME),
                          Number(parameter(Quibbon::kParamWidth)) + "x" + Number(parameter(Quibbon::kParamHeight)),

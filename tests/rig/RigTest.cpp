@@ -13,6 +13,7 @@
 #include "simulator/ImageReplay.h"
 #include "simulator/PngImage.h"
 #include "support/OpenStream.h"
+#include "support/RigFileEnv.h"
 #include "tests/simulator/TempFiles.h"
 
 namespace quarvo_test {
@@ -21,22 +22,6 @@ namespace {
 constexpr uint32_t kMono8 = 0x01080001;
 constexpr uint32_t kBayerGB8 = 0x0108000A;
 constexpr uint32_t kRGB8 = 0x02180014;
-
-// Names the rig file for the frame grabber while it lives; the producer itself reads no
-// environment variable, the component does when it builds its rig.
-class RigFile {
-public:
-    explicit RigFile(const std::string& text) : m_path(m_folder.WriteText("rig.toml", text)) {
-        setenv("QUARVO_RIG", m_path.c_str(), 1);
-    }
-    ~RigFile() { unsetenv("QUARVO_RIG"); }
-    const std::string& Path() const { return m_path; }
-    const sim_test::TempFolder& Folder() const { return m_folder; }
-
-private:
-    sim_test::TempFolder m_folder;
-    std::string m_path;
-};
 
 std::string Text(ProducerLib& lib, IF_HANDLE iface, const char* device, DEVICE_INFO_CMD command) {
     char text[256] = {};

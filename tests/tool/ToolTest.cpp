@@ -81,7 +81,7 @@ TEST_F(Tool, RigShowsTheRigInEffectAndWhereItCameFrom) {
     const ToolRun builtIn = Run({"rig"});
     ASSERT_EQ(0, builtIn.exitCode) << builtIn.err;
     EXPECT_NE(std::string::npos, builtIn.out.find("Rig from the built-in rig")) << builtIn.out;
-    EXPECT_NE(std::string::npos, builtIn.out.find("Cam11  QC-640M12P  BX7Q0011  Center     640x480  Mono12Packed"))
+    EXPECT_NE(std::string::npos, builtIn.out.find("Cam11  basic    QC-640M12P  BX7Q0011  Center     640x480  Mono12Packed"))
         << builtIn.out;
 
     const std::string file = std::string(QUARVO_EXAMPLES_DIR) + "/fault-injection.toml";
@@ -166,6 +166,36 @@ TEST_F(Tool, FeaturesShowValuesAccessAndRanges) {
         EXPECT_NE(std::string::npos, run.out.find(line)) << line << " missing in\n" << run.out;
     }
     EXPECT_NE(std::string::npos, Run({"features", "--module", "system"}).out.find("TLModelName = Quarvo  [String, RO]"));
+}
+
+TEST_F(Tool, SfncCamerasAreDrivenByFeatureName) {
+    const std::string rig = std::string(QUARVO_EXAMPLES_DIR) + "/sfnc-cameras.toml";
+    const auto run = [&](const std::vector<std::string>& arguments) {
+        return RunTool(arguments, {{"XDG_STATE_HOME", state.Path()}, {"QUARVO_RIG", rig}});
+    };
+    const ToolRun shown = run({"rig"});
+    ASSERT_EQ(0, shown.exitCode) << shown.err;
+    for (const char* line : {"Inspect    sfnc     QS-1280M", "Reference  basic"}) {
+        EXPECT_NE(std::string::npos, shown.out.find(line)) << line << " missing in\n" << shown.out;
+    }
+    EXPECT_EQ("PixelFormat = BayerRG8\nExposureTime = 10000\n", run({"get", "-d", "Colour", "PixelFormat", "ExposureTime"}).out);
+    EXPECT_NE(std::string::npos, run({"features", "-d", "Inspect"}).out.find("    BinningHorizontal = 1  [Integer, RW]  1..4"));
+
+    const ToolRun grab = run({"grab", "-d", "Inspect", "-n", "1", "--set", "Width=256", "--set", "Height=128", "--set",
+                              "OffsetX=64", "--out", out.Path()});
+    ASSERT_EQ(0, grab.exitCode) << grab.err;
+    const auto files = FilesIn(out.Path());
+    ASSERT_EQ(1u, files.size());
+    const Png png = ReadPng(files[0]);
+    ASSERT_EQ(256u, png.width);
+    ASSERT_EQ(128u, png.height);
+    const std::vector<uint8_t> sensor = Quibbon::Sim::ExpectedPayload(
+        {0x01080001, 1280, 960, Quibbon::kPatternMovingRamp}, FrameOf(files[0]), false);
+    for (uint32_t y = 0; y < 128; ++y) {
+        ASSERT_TRUE(std::equal(png.pixels.begin() + y * 256, png.pixels.begin() + (y + 1) * 256,
+                               sensor.begin() + y * 1280 + 64))
+            << "row " << y << " is not the sensor's region";
+    }
 }
 
 struct Refusal {

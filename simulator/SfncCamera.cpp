@@ -1,0 +1,649 @@
+#include "simulator/SfncCamera.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "simulator/ImageReplay.h"
+#include "simulator/SfncDocument.h"
+#include "simulator/SfncRegisters.h"
+#include "simulator/TransformedSource.h"
+
+namespace Quibbon::Sim {
+
+using namespace Sfnc;
+
+namespace {
+
+constexpr uint32_t kMinWidth = 4;
+constexpr uint32_t kWidthStep = 4;
+constexpr uint32_t kMaxFactor = 4;
+constexpr uint32_t kMaxFrameCount = 65535;
+constexpr double kMinFrameRate = 0.1;
+constexpr double kMaxFrameRate = 100000.0;
+constexpr double kMinExposureUs = 1.0;
+constexpr double kMaxExposureUs = 1000000.0;
+constexpr double kMaxGainDb = 48.0;
+constexpr double kMaxBlackLevel = 255.0;
+constexpr double kMinGamma = 0.25;
+constexpr double kMaxGamma = 4.0;
+constexpr double kMaxTriggerDelayUs = 1000000.0;
+constexpr double kIdleTemperature = 35.0;
+constexpr double kAcquiringTemperature = 45.0;
+constexpr double kTemperatureSeconds = 30.0;  // time constant of warming and cooling
+constexpr double kAutoTarget = 0.5 * 65535.0;  // the mean grey the auto functions aim at
+constexpr char kFirmwareVersion[] = "2.1.0";
+constexpr const char* kAxisNames[2][4] = {{"Width", "OffsetX", "BinningHorizontal", "DecimationHorizontal"},
+                                          {"Height", "OffsetY", "BinningVertical", "DecimationVertical"}};
+
+std::string Number(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// A refused register write: the result and the text naming the feature and the value.
+struct Refusal {
+    int32_t result;
+    std::string text;
+};
+
+[[noreturn]] void Refuse(const char* feature, double value, const std::string& why) {
+    throw Refusal{kFailed, std::string(feature) + ": " + Number(value) + " " + why};
+}
+
+std::string NoRegisterText(uint64_t address, uint64_t size) {
+    std::ostringstream text;
+    text << "No register of the camera covers " << size << " bytes at address 0x" << std::hex << address << '.';
+    return text.str();
+}
+
+}  // namespace
+
+SfncCamera::SfncCamera(const CameraConfig& config)
+    : m_identity(config.identity),
+      m_images(config.images),
+      m_sensorWidth(config.width),
+      m_sensorHeight(config.height),
+      m_scenePattern(config.pattern),
+      m_origin(CameraClock::now()),
+      m_defaults([&] {
+          Settings settings{};
+          settings.width = config.width;
+          settings.height = config.height;
+          settings.pixelFormat = config.identity.pixelFormat;
+          settings.frameRateEnable = config.frameRate != 0 ? 1 : 0;
+          settings.frameRate = config.frameRate != 0 ? config.frameRate : 60.0;
+          return settings;
+      }()),
+      m_settings(m_defaults),
+      m_userID(config.identity.userName),
+      m_temperature(kIdleTemperature),
+      m_temperatureTime(m_origin) {}
+
+// Numbered parameters: what the producer asks of every camera (identity, size, format and
+// payload of the next frame), read-only here; the camera's settings are its registers.
+int32_t SfncCamera::SetParameter(int32_t /*param*/, int32_t /*value*/, CameraControl& /*control*/) { return kFailed; }
+
+std::optional<int32_t> SfncCamera::GetNumber(int32_t param) const {
+    switch (param) {
+        case kParamSelfDescribing:
+            return 1;
+        case kParamWidth:
+            return static_cast<int32_t>(m_settings.width);
+        case kParamHeight:
+            return static_cast<int32_t>(m_settings.height);
+        case kParamPixelFormat:
+            return static_cast<int32_t>(m_settings.pixelFormat);
+        case kParamPayloadSize:
+            return static_cast<int32_t>(PayloadSize());
+        case kParamChunkMode:
+            return 0;
+        case kParamFrameRate:
+            return m_settings.frameRateEnable != 0 ? static_cast<int32_t>(std::lround(m_settings.frameRate)) : 0;
+        case kParamTestPattern:
+            return static_cast<int32_t>(ScenePattern());
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<std::string> SfncCamera::GetText(int32_t param) const {
+    if (param == kParamDescriptionURL) {
+        std::ostringstream url;
+        url << "Local:" << kSfncDocumentFileName << ';' << std::hex << kDescription << ';' << SfncDocument().size();
+        return url.str();
+    }
+    if (param == kParamUserName) {
+        return m_userID;
+    }
+    return IdentityText(m_identity, param);
+}
+
+// Reading
+
+int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, std::string& error) {
+    if (data == nullptr) {
+        error = "No buffer to read into.";
+        return kFailed;
+    }
+    auto* bytes = static_cast<uint8_t*>(data);
+    const std::string& document = SfncDocument();
+    if (address >= kDescription && size <= document.size() && address - kDescription <= document.size() - size) {
+        std::memcpy(bytes, document.data() + (address - kDescription), size);
+        return kOk;
+    }
+    const SfncRegisterInfo* reg = FindSfncRegister(address);
+    if (reg == nullptr || reg->length != size) {
+        error = NoRegisterText(address, size);
+        return kNoRegister;
+    }
+    std::memset(bytes, 0, size);
+    switch (reg->kind) {
+        case SfncRegisterKind::Text: {
+            std::string text;
+            switch (address) {
+                case kDeviceVendorName: text = m_identity.vendor; break;
+                case kDeviceModelName: text = m_identity.model; break;
+                case kDeviceSerialNumber: text = m_identity.serialNumber; break;
+                case kDeviceFirmwareVersion: text = kFirmwareVersion; break;
+                case kDeviceUserID: text = m_userID; break;
+                default: break;
+            }
+            std::memcpy(bytes, text.data(), std::min<uint64_t>(text.size(), size - 1));
+            return kOk;
+        }
+        case SfncRegisterKind::Float: {
+            double value = 0.0;
+            ReadFloat(address, value);
+            std::memcpy(bytes, &value, sizeof value);
+            return kOk;
+        }
+        default: {
+            uint32_t value = 0;
+            ReadNumber(address, value);
+            std::memcpy(bytes, &value, sizeof value);
+            return kOk;
+        }
+    }
+}
+
+bool SfncCamera::ReadNumber(uint64_t address, uint32_t& value) const {
+    const Settings& s = m_settings;
+    const Trigger& trigger = s.triggers[s.triggerSelector];
+    switch (address) {
+        case kSensorWidth: value = m_sensorWidth; return true;
+        case kSensorHeight: value = m_sensorHeight; return true;
+        case kWidthMax: value = Max(0); return true;
+        case kHeightMax: value = Max(1); return true;
+        case kWidth: value = s.width; return true;
+        case kHeight: value = s.height; return true;
+        case kOffsetX: value = s.offsetX; return true;
+        case kOffsetY: value = s.offsetY; return true;
+        case kPixelFormat: value = s.pixelFormat; return true;
+        case kReverseX: value = s.reverseX; return true;
+        case kReverseY: value = s.reverseY; return true;
+        case kBinningHorizontal: value = s.binning[0]; return true;
+        case kBinningVertical: value = s.binning[1]; return true;
+        case kBinningHorizontalMode: value = s.binningMode[0]; return true;
+        case kBinningVerticalMode: value = s.binningMode[1]; return true;
+        case kDecimationHorizontal: value = s.decimation[0]; return true;
+        case kDecimationVertical: value = s.decimation[1]; return true;
+        case kTestPattern: value = s.testPattern; return true;
+        case kAcquisitionMode: value = s.acquisitionMode; return true;
+        case kAcquisitionFrameCount: value = s.frameCount; return true;
+        case kAcquisitionFrameRateEnable: value = s.frameRateEnable; return true;
+        case kTriggerSelector: value = s.triggerSelector; return true;
+        case kTriggerMode: value = trigger.mode; return true;
+        case kTriggerSource: value = trigger.source; return true;
+        case kTriggerActivation: value = trigger.activation; return true;
+        case kExposureMode: value = 1; return true;
+        case kExposureAuto: value = s.exposureAuto; return true;
+        case kGainSelector: value = 0; return true;
+        case kGainAuto: value = s.gainAuto; return true;
+        case kPayloadSize: value = PayloadSize(); return true;
+        case kTLParamsLocked: value = (s.paramsLocked != 0 || m_grabbing) ? 1 : 0; return true;
+        default: value = 0; return true;  // commands read 0: done
+    }
+}
+
+bool SfncCamera::ReadFloat(uint64_t address, double& value) const {
+    const Settings& s = m_settings;
+    switch (address) {
+        case kDeviceTemperature: value = Temperature(CameraClock::now()); return true;
+        case kAcquisitionFrameRate: value = s.frameRate; return true;
+        case kTriggerDelay: value = s.triggers[s.triggerSelector].delayUs; return true;
+        case kExposureTime: value = s.exposureUs; return true;
+        case kAcquisitionResultingFrameRate:
+            value = 1e9 / static_cast<double>(std::chrono::nanoseconds(Interval()).count());
+            return true;
+        case kGain: value = s.gainDb; return true;
+        case kBlackLevel: value = s.blackLevel; return true;
+        case kGamma: value = s.gamma; return true;
+        default: value = 0.0; return false;
+    }
+}
+
+// Writing
+
+int32_t SfncCamera::WriteRegisters(uint64_t address, const void* data, uint64_t size, CameraControl& control,
+                                   std::string& error) {
+    if (data == nullptr) {
+        error = "No data to write.";
+        return kFailed;
+    }
+    const SfncRegisterInfo* reg = FindSfncRegister(address);
+    if (reg == nullptr || reg->length != size) {
+        error = NoRegisterText(address, size);
+        return kNoRegister;
+    }
+    if (reg->access == SfncAccess::ReadOnly) {
+        error = std::string(reg->feature) + " is read-only.";
+        return kDenied;
+    }
+    const Settings before = m_settings;
+    try {
+        Write(address, static_cast<const uint8_t*>(data), size, control);
+        return kOk;
+    } catch (const Refusal& refusal) {
+        m_settings = before;
+        error = refusal.text;
+        return refusal.result;
+    }
+}
+
+void SfncCamera::Write(uint64_t address, const uint8_t* data, uint64_t size, CameraControl& control) {
+    const SfncRegisterInfo& reg = *FindSfncRegister(address);
+    if (reg.kind == SfncRegisterKind::Text) {
+        // Only DeviceUserID is a writable text: up to the terminator or the end of the block.
+        const auto* end = static_cast<const uint8_t*>(std::memchr(data, 0, size));
+        m_userID.assign(reinterpret_cast<const char*>(data), end != nullptr ? end - data : size - 1);
+        return;
+    }
+    if (reg.kind == SfncRegisterKind::Float) {
+        double value = 0.0;
+        std::memcpy(&value, data, sizeof value);
+        if (!std::isfinite(value)) {
+            Refuse(reg.feature, value, "is not a number.");
+        }
+        WriteFloat(address, value, control);
+        return;
+    }
+    uint32_t value = 0;
+    std::memcpy(&value, data, sizeof value);
+    if (reg.lockedWhileAcquiring) {
+        RequireUnlocked(reg.feature, value);
+    }
+    WriteNumber(address, value, control);
+}
+
+void SfncCamera::RequireUnlocked(const char* feature, double value) const {
+    if (m_grabbing || m_settings.paramsLocked != 0) {
+        throw Refusal{kDenied, std::string(feature) + ": " + Number(value) +
+                                   " cannot be written while the camera acquires (TLParamsLocked is 1)."};
+    }
+}
+
+namespace {
+
+void RequireRange(const char* feature, double value, double low, double high) {
+    if (!(value >= low && value <= high)) {
+        Refuse(feature, value, "is out of range (" + Number(low) + " to " + Number(high) + ").");
+    }
+}
+
+void RequireEntry(const char* feature, uint32_t value, uint32_t entries) {
+    if (value >= entries) {
+        Refuse(feature, value, "is not an entry of the enumeration.");
+    }
+}
+
+}  // namespace
+
+void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& control) {
+    Settings& s = m_settings;
+    switch (address) {
+        case kDeviceReset:
+            if (value == 1) {
+                Reset(control);
+            }
+            return;
+        case kWidth: WriteSize(0, value); return;
+        case kHeight: WriteSize(1, value); return;
+        case kOffsetX: WriteOffset(0, value); return;
+        case kOffsetY: WriteOffset(1, value); return;
+        case kPixelFormat:
+            if (FindPixelFormat(value) == nullptr) {
+                Refuse("PixelFormat", value, "is not a pixel format of this camera.");
+            }
+            s.pixelFormat = value;
+            return;
+        case kReverseX: RequireEntry("ReverseX", value, 2); s.reverseX = value; return;
+        case kReverseY: RequireEntry("ReverseY", value, 2); s.reverseY = value; return;
+        case kBinningHorizontal: WriteFactor(s.binning, 0, value); return;
+        case kBinningVertical: WriteFactor(s.binning, 1, value); return;
+        case kDecimationHorizontal: WriteFactor(s.decimation, 0, value); return;
+        case kDecimationVertical: WriteFactor(s.decimation, 1, value); return;
+        case kBinningHorizontalMode: RequireEntry("BinningHorizontalMode", value, 2); s.binningMode[0] = value; return;
+        case kBinningVerticalMode: RequireEntry("BinningVerticalMode", value, 2); s.binningMode[1] = value; return;
+        case kTestPattern: RequireEntry("TestPattern", value, kTestPatternColorBar + 1); s.testPattern = value; return;
+        case kAcquisitionMode: RequireEntry("AcquisitionMode", value, kMultiFrame + 1); s.acquisitionMode = value; return;
+        case kAcquisitionStart:
+            if (value == 1) {
+                StartCommand(control);
+            }
+            return;
+        case kAcquisitionStop:
+            if (value == 1) {
+                control.Stop();
+            }
+            return;
+        case kAcquisitionFrameCount:
+            RequireRange("AcquisitionFrameCount", value, 1, kMaxFrameCount);
+            s.frameCount = value;
+            return;
+        case kAcquisitionFrameRateEnable: RequireEntry("AcquisitionFrameRateEnable", value, 2); s.frameRateEnable = value; return;
+        case kTriggerSelector: RequireEntry("TriggerSelector", value, 2); s.triggerSelector = value; return;
+        case kTriggerMode:
+        case kTriggerSource:
+        case kTriggerActivation:
+        case kTriggerSoftware: WriteTriggerSetting(address, value, control); return;
+        case kExposureMode: RequireRange("ExposureMode", value, 1, 1); return;
+        case kExposureAuto: RequireEntry("ExposureAuto", value, kAutoContinuous + 1); s.exposureAuto = value; return;
+        case kGainSelector: RequireRange("GainSelector", value, 0, 0); return;
+        case kGainAuto: RequireEntry("GainAuto", value, kAutoContinuous + 1); s.gainAuto = value; return;
+        case kTLParamsLocked: RequireEntry("TLParamsLocked", value, 2); s.paramsLocked = value; return;
+        default: return;
+    }
+}
+
+void SfncCamera::WriteFloat(uint64_t address, double value, CameraControl& /*control*/) {
+    Settings& s = m_settings;
+    switch (address) {
+        case kAcquisitionFrameRate:
+            RequireRange("AcquisitionFrameRate", value, kMinFrameRate, kMaxFrameRate);
+            s.frameRate = value;
+            return;
+        case kTriggerDelay:
+            RequireRange("TriggerDelay", value, 0.0, kMaxTriggerDelayUs);
+            s.triggers[s.triggerSelector].delayUs = value;
+            return;
+        case kExposureTime:
+            RequireRange("ExposureTime", value, kMinExposureUs, kMaxExposureUs);
+            s.exposureUs = value;
+            return;
+        case kGain: RequireRange("Gain", value, 0.0, kMaxGainDb); s.gainDb = value; return;
+        case kBlackLevel: RequireRange("BlackLevel", value, 0.0, kMaxBlackLevel); s.blackLevel = value; return;
+        case kGamma: RequireRange("Gamma", value, kMinGamma, kMaxGamma); s.gamma = value; return;
+        default: return;
+    }
+}
+
+// The region: a size in steps (4 pixels wide, 1 row high) that fits beside the offset.
+void SfncCamera::WriteSize(uint32_t axis, uint32_t value) {
+    const char* feature = kAxisNames[axis][0];
+    const uint32_t step = axis == 0 ? kWidthStep : 1;
+    const uint32_t offset = axis == 0 ? m_settings.offsetX : m_settings.offsetY;
+    const uint32_t room = Max(axis) - offset;
+    if (value < step || value > room || value % step != 0) {
+        Refuse(feature, value,
+               "is out of range (" + std::to_string(step) + " to " + std::to_string(room) + " in steps of " +
+                   std::to_string(step) + ", with " + kAxisNames[axis][1] + " " + std::to_string(offset) + ").");
+    }
+    (axis == 0 ? m_settings.width : m_settings.height) = value;
+}
+
+void SfncCamera::WriteOffset(uint32_t axis, uint32_t value) {
+    const uint32_t size = axis == 0 ? m_settings.width : m_settings.height;
+    const uint32_t room = Max(axis) - size;
+    if (value > room) {
+        Refuse(kAxisNames[axis][1], value,
+               "is out of range (0 to " + std::to_string(room) + ", with " + kAxisNames[axis][0] + " " +
+                   std::to_string(size) + ").");
+    }
+    (axis == 0 ? m_settings.offsetX : m_settings.offsetY) = value;
+}
+
+// Binning and decimation scale the region with the pixels: it keeps showing the same part of the
+// sensor, as far as the new size steps allow.
+void SfncCamera::WriteFactor(uint32_t (&factors)[2], uint32_t axis, uint32_t value) {
+    const char* feature = kAxisNames[axis][&factors == &m_settings.binning ? 2 : 3];
+    RequireRange(feature, value, 1, kMaxFactor);
+    const uint32_t oldFactor = m_settings.binning[axis] * m_settings.decimation[axis];
+    factors[axis] = value;
+    const uint32_t newFactor = m_settings.binning[axis] * m_settings.decimation[axis];
+    const uint32_t step = axis == 0 ? kWidthStep : 1;
+    const uint32_t max = Max(axis);
+    if (max < step) {
+        Refuse(feature, value, "leaves no image of the sensor.");
+    }
+    uint32_t& size = axis == 0 ? m_settings.width : m_settings.height;
+    uint32_t& offset = axis == 0 ? m_settings.offsetX : m_settings.offsetY;
+    const uint64_t scaled = static_cast<uint64_t>(size) * oldFactor / newFactor;
+    size = std::clamp<uint32_t>(static_cast<uint32_t>(scaled / step * step), step, max);
+    offset = std::min<uint32_t>(static_cast<uint32_t>(static_cast<uint64_t>(offset) * oldFactor / newFactor), max - size);
+}
+
+void SfncCamera::WriteTriggerSetting(uint64_t address, uint32_t value, CameraControl& control) {
+    Trigger& trigger = m_settings.triggers[m_settings.triggerSelector];
+    const bool frameStart = m_settings.triggerSelector == kFrameStart;
+    switch (address) {
+        case kTriggerMode:
+            RequireEntry("TriggerMode", value, 2);
+            if (trigger.mode != value && frameStart) {
+                control.ClearTriggers();
+            }
+            trigger.mode = value;
+            return;
+        case kTriggerSource:
+            RequireEntry("TriggerSource", value, kSourceLine0 + 1);
+            if (trigger.source != value && frameStart) {
+                control.ClearTriggers();
+            }
+            trigger.source = value;
+            return;
+        case kTriggerActivation:
+            RequireEntry("TriggerActivation", value, 2);
+            trigger.activation = value;
+            return;
+        default:
+            if (value == 1) {
+                TriggerSoftware(control);
+            }
+            return;
+    }
+}
+
+// A software trigger counts only for a trigger that is on and listens to software; others, like
+// a real camera's, ignore it.
+void SfncCamera::TriggerSoftware(CameraControl& control) {
+    const Trigger& trigger = m_settings.triggers[m_settings.triggerSelector];
+    if (trigger.mode == 0 || trigger.source != kSourceSoftware) {
+        return;
+    }
+    const CameraClock::time_point now = CameraClock::now();
+    if (m_settings.triggerSelector == kFrameStart) {
+        control.AddTrigger(now);
+    } else if (m_waitingForStart) {
+        m_waitingForStart = false;
+        m_startTriggered = now;
+    }
+}
+
+// AcquisitionStart starts the camera's acquisition, or, when the acquisition is started already,
+// starts a new run of frames (single- and multi-frame acquisition end by themselves).
+void SfncCamera::StartCommand(CameraControl& control) {
+    if (control.Start() != kOk) {
+        AcquisitionChanged(true, CameraClock::now());
+    }
+}
+
+void SfncCamera::Reset(CameraControl& control) {
+    control.Stop();
+    control.ClearTriggers();
+    m_settings = m_defaults;
+    ++m_resets;
+}
+
+// Acquisition
+
+void SfncCamera::AcquisitionChanged(bool grabbing, CameraClock::time_point when) {
+    m_temperature = Temperature(when);
+    m_temperatureTime = when;
+    m_grabbing = grabbing;
+    m_framesLeft = m_settings.acquisitionMode == kSingleFrame   ? 1
+                   : m_settings.acquisitionMode == kMultiFrame ? m_settings.frameCount
+                                                                : 0;
+    const Trigger& start = AcquisitionStartTrigger();
+    m_waitingForStart = grabbing && start.mode != 0 && start.source == kSourceSoftware;
+    m_startTriggered = when;
+}
+
+bool SfncCamera::MayDeliver() const {
+    return !m_waitingForStart && (m_settings.acquisitionMode == kContinuous || m_framesLeft > 0);
+}
+
+CameraClock::time_point SfncCamera::EarliestFrame() const {
+    const Trigger& start = AcquisitionStartTrigger();
+    if (start.mode == 0) {
+        return CameraClock::time_point::min();
+    }
+    const CameraClock::time_point triggered =
+        start.source == kSourceLine0 ? NextLineEdge(m_startTriggered) : m_startTriggered;
+    return triggered + std::chrono::duration_cast<CameraClock::duration>(std::chrono::duration<double, std::micro>(start.delayUs));
+}
+
+void SfncCamera::FrameTaken(CameraClock::time_point /*when*/) {
+    if (m_framesLeft > 0) {
+        --m_framesLeft;
+    }
+    RunAutoFunctions();
+}
+
+CameraClock::duration SfncCamera::Interval() const {
+    double seconds = m_settings.exposureUs * 1e-6;
+    if (m_settings.frameRateEnable != 0) {
+        seconds = std::max(seconds, 1.0 / m_settings.frameRate);
+    }
+    return std::chrono::duration_cast<CameraClock::duration>(std::chrono::duration<double>(seconds));
+}
+
+FrameTiming SfncCamera::Timing() const {
+    const Trigger& trigger = FrameStartTrigger();
+    return {Interval(), trigger.mode != 0, trigger.source == kSourceLine0,
+            std::chrono::duration_cast<CameraClock::duration>(std::chrono::duration<double, std::micro>(trigger.delayUs))};
+}
+
+// Line0 carries a square wave of kLinePeriod: rising edges at whole periods from the camera's
+// origin, falling edges half a period later.
+CameraClock::time_point SfncCamera::NextLineEdge(CameraClock::time_point after) const {
+    const CameraClock::duration phase = FrameStartTrigger().activation == 0 ? CameraClock::duration::zero() : kLinePeriod / 2;
+    const CameraClock::time_point first = m_origin + phase;
+    if (after < first) {
+        return first;
+    }
+    const auto periods = (after - first) / kLinePeriod + 1;
+    return first + periods * kLinePeriod;
+}
+
+// Images
+
+uint32_t SfncCamera::Max(uint32_t axis) const {
+    const uint32_t sensor = axis == 0 ? m_sensorWidth : m_sensorHeight;
+    const uint32_t pixels = sensor / (m_settings.binning[axis] * m_settings.decimation[axis]);
+    return axis == 0 ? pixels / kWidthStep * kWidthStep : pixels;
+}
+
+uint32_t SfncCamera::PayloadSize() const {
+    return static_cast<uint32_t>(Sim::PayloadSize(*FindPixelFormat(m_settings.pixelFormat), m_settings.width, m_settings.height));
+}
+
+uint32_t SfncCamera::ScenePattern() const {
+    switch (m_settings.testPattern) {
+        case kTestPatternGreyDiagonalRampMoving: return kPatternMovingRamp;
+        case kTestPatternGreyDiagonalRamp: return kPatternStillRamp;
+        case kTestPatternCheckerboard: return kPatternCheckerboard;
+        case kTestPatternColorBar: return kPatternColourBars;
+        default: return m_scenePattern;
+    }
+}
+
+FrameShape SfncCamera::Shape() const {
+    const Settings& s = m_settings;
+    FrameShape shape{};
+    shape.sensor = {s.pixelFormat, m_sensorWidth, m_sensorHeight, ScenePattern()};
+    Geometry& g = shape.geometry;
+    g.width = s.width;
+    g.height = s.height;
+    g.offsetX = s.offsetX;
+    g.offsetY = s.offsetY;
+    g.binningX = s.binning[0];
+    g.binningY = s.binning[1];
+    g.averageX = s.binningMode[0] == kBinningAverage;
+    g.averageY = s.binningMode[1] == kBinningAverage;
+    g.decimationX = s.decimation[0];
+    g.decimationY = s.decimation[1];
+    g.reverseX = s.reverseX != 0;
+    g.reverseY = s.reverseY != 0;
+    shape.values.exposureScale = s.exposureUs / kReferenceExposureUs;
+    shape.values.gainDb = s.gainDb;
+    shape.values.blackLevel = s.blackLevel;
+    shape.values.gamma = s.gamma;
+    return shape;
+}
+
+// The camera warms toward a higher temperature while it acquires and cools back when it stops.
+double SfncCamera::Temperature(CameraClock::time_point now) const {
+    const double target = m_grabbing ? kAcquiringTemperature : kIdleTemperature;
+    const double seconds = std::chrono::duration<double>(now - m_temperatureTime).count();
+    return target + (m_temperature - target) * std::exp(-std::max(seconds, 0.0) / kTemperatureSeconds);
+}
+
+// The mean grey of the scene's first frame, from a grid of its pixels, in 16-bit samples.
+double SfncCamera::SceneMean() const {
+    if (m_sceneMean >= 0.0) {
+        return m_sceneMean;
+    }
+    constexpr uint32_t kGrid = 32;
+    double sum = 0.0;
+    for (uint32_t j = 0; j < kGrid; ++j) {
+        for (uint32_t i = 0; i < kGrid; ++i) {
+            const uint32_t x = i * m_sensorWidth / kGrid;
+            const uint32_t y = j * m_sensorHeight / kGrid;
+            sum += m_scenePattern == kPatternImages ? ScenePixelOf(m_images->images.front(), x, y).mono
+                                                    : SceneAt(m_scenePattern, m_sensorWidth, x, y, 0).mono;
+        }
+    }
+    m_sceneMean = std::max(sum / (kGrid * kGrid), 1.0);
+    return m_sceneMean;
+}
+
+// Auto exposure and auto gain drive the mean grey of the scene toward mid grey: exposure first
+// (within its range), gain for what remains. Once sets the value at the next frame and turns
+// itself off; Continuous goes half the way (in ratio) each frame.
+void SfncCamera::RunAutoFunctions() {
+    Settings& s = m_settings;
+    if (s.exposureAuto == kAutoOff && s.gainAuto == kAutoOff) {
+        return;
+    }
+    const double needed = kAutoTarget / SceneMean();  // the overall scale that reaches the target
+    if (s.exposureAuto != kAutoOff) {
+        const double gain = std::pow(10.0, s.gainDb / 20.0);
+        const double target = std::clamp(needed / gain * kReferenceExposureUs, kMinExposureUs, kMaxExposureUs);
+        s.exposureUs = s.exposureAuto == kAutoOnce ? target : std::sqrt(s.exposureUs * target);
+        if (s.exposureAuto == kAutoOnce) {
+            s.exposureAuto = kAutoOff;
+        }
+    }
+    if (s.gainAuto != kAutoOff) {
+        const double remaining = needed / (s.exposureUs / kReferenceExposureUs);
+        const double target = std::clamp(20.0 * std::log10(remaining), 0.0, kMaxGainDb);
+        s.gainDb = s.gainAuto == kAutoOnce ? target : 0.5 * (s.gainDb + target);
+        if (s.gainAuto == kAutoOnce) {
+            s.gainAuto = kAutoOff;
+        }
+    }
+}
+
+}  // namespace Quibbon::Sim
