@@ -92,22 +92,45 @@ uint16_t Combined(uint32_t sum, uint64_t reciprocal) {
     return static_cast<uint16_t>(std::min<uint64_t>(kMaxSample, (sum * reciprocal) >> 32));
 }
 
-// Each delivered pixel from the binX by binY sensor pixels at its column of the rows.
-void BinRow(const ScenePixel* const* rows, uint32_t binX, uint32_t binY, const uint32_t* columns, uint32_t count,
-            uint64_t reciprocal, ScenePixel* out) {
-    for (uint32_t x = 0; x < count; ++x) {
-        uint32_t r = 0, g = 0, b = 0, mono = 0;
-        for (uint32_t j = 0; j < binY; ++j) {
-            const ScenePixel* pixel = rows[j] + columns[x];
-            for (uint32_t i = 0; i < binX; ++i) {
-                r += pixel[i].r;
-                g += pixel[i].g;
-                b += pixel[i].b;
-                mono += pixel[i].mono;
-            }
+struct SampleSums {
+    uint32_t r, g, b, mono;
+};
+
+// The samples of each of the pixels added up over the rows, sample by sample.
+void SumRows(const ScenePixel* const* rows, uint32_t count, uint32_t pixels, SampleSums* sums) {
+    for (uint32_t k = 0; k < pixels; ++k) {
+        sums[k] = {rows[0][k].r, rows[0][k].g, rows[0][k].b, rows[0][k].mono};
+    }
+    for (uint32_t j = 1; j < count; ++j) {
+        const ScenePixel* row = rows[j];
+        for (uint32_t k = 0; k < pixels; ++k) {
+            sums[k].r += row[k].r;
+            sums[k].g += row[k].g;
+            sums[k].b += row[k].b;
+            sums[k].mono += row[k].mono;
         }
-        out[x] = {Combined(r, reciprocal), Combined(g, reciprocal), Combined(b, reciprocal),
-                  Combined(mono, reciprocal)};
+    }
+}
+
+// Each delivered pixel from the column sums of the binX columns from its own on; only the grey
+// sample (kGrey) or only red, green and blue.
+template <bool kGrey>
+void BinRow(const SampleSums* sums, uint32_t binX, const uint32_t* columns, uint32_t count, uint64_t reciprocal,
+            ScenePixel* out) {
+    for (uint32_t x = 0; x < count; ++x) {
+        const SampleSums* first = sums + columns[x];
+        SampleSums total = first[0];
+        for (uint32_t i = 1; i < binX; ++i) {
+            total.r += first[i].r;
+            total.g += first[i].g;
+            total.b += first[i].b;
+            total.mono += first[i].mono;
+        }
+        if constexpr (kGrey) {
+            out[x].mono = Combined(total.mono, reciprocal);
+        } else {
+            out[x] = {Combined(total.r, reciprocal), Combined(total.g, reciprocal), Combined(total.b, reciprocal), 0};
+        }
     }
 }
 
@@ -117,17 +140,30 @@ void PickColumns(const ScenePixel* row, const uint32_t* columns, uint32_t count,
     }
 }
 
+// The samples through the value table: only the grey one (kGrey) or only red, green and blue.
+template <bool kGrey>
 void TransformValues(const uint16_t* table, const ScenePixel* in, uint32_t count, ScenePixel* out) {
     for (uint32_t x = 0; x < count; ++x) {
-        out[x] = {table[in[x].r], table[in[x].g], table[in[x].b], table[in[x].mono]};
+        if constexpr (kGrey) {
+            out[x].mono = table[in[x].mono];
+        } else {
+            out[x] = {table[in[x].r], table[in[x].g], table[in[x].b], 0};
+        }
     }
+}
+
+// Grey formats show only the grey sample, colour formats only red, green and blue (EncodeRun).
+bool ShowsGrey(const PixelFormatInfo& format) {
+    return format.layout == Layout::Mono || format.layout == Layout::MonoSigned || format.layout == Layout::Packed12;
 }
 
 }  // namespace
 
-// Per render: the converted image rows a delivered row combines, the delivered row, its encoding.
+// Per render: the converted image rows a delivered row combines, their column sums, the delivered
+// row, its encoding.
 struct TransformedSource::RowBuffers {
     std::vector<ScenePixel> sensor;
+    std::vector<SampleSums> sums;
     std::vector<ScenePixel> delivered;
     std::vector<uint8_t> encoded;
 };
@@ -137,7 +173,8 @@ TransformedSource::TransformedSource(const FrameShape& shape, std::shared_ptr<co
       m_images(shape.sensor.pattern == kPatternImages ? std::move(images) : nullptr),
       m_format(CheckedShape(shape, m_images.get())),
       m_payloadSize(Quibbon::Sim::PayloadSize(m_format, shape.geometry.width, shape.geometry.height)),
-      m_rowBytes(RowBytes(m_format, shape.geometry.width)) {
+      m_rowBytes(RowBytes(m_format, shape.geometry.width)),
+      m_grey(ShowsGrey(m_format)) {
     const bool neutral = IsNeutral(shape.geometry, shape.sensor) && IsNeutral(shape.values);
     if (neutral && !m_images) {
         m_plain = std::make_unique<const ImageGenerator>(shape.sensor);
@@ -207,7 +244,9 @@ const ScenePixel* TransformedSource::DeliveredRow(uint32_t y, uint32_t frame, Ro
     ScenePixel* out = buffers.delivered.data();
     const ScenePixel* binned = out;
     if (geometry.binningX * geometry.binningY > 1) {
-        BinRow(rows.data(), geometry.binningX, geometry.binningY, m_columns.data(), geometry.width, m_reciprocal, out);
+        SumRows(rows.data(), geometry.binningY, m_columnSpan, buffers.sums.data());
+        (m_grey ? BinRow<true> : BinRow<false>)(buffers.sums.data(), geometry.binningX, m_columns.data(),
+                                                 geometry.width, m_reciprocal, out);
     } else if (m_sliceOfRow) {
         binned = rows[0];
     } else {
@@ -216,7 +255,7 @@ const ScenePixel* TransformedSource::DeliveredRow(uint32_t y, uint32_t frame, Ro
     if (m_valueTable.empty()) {
         return binned;
     }
-    TransformValues(m_valueTable.data(), binned, geometry.width, out);
+    (m_grey ? TransformValues<true> : TransformValues<false>)(m_valueTable.data(), binned, geometry.width, out);
     return out;
 }
 
@@ -227,8 +266,10 @@ void TransformedSource::RenderPrefix(uint32_t frame, uint8_t* destination, uint6
         return;
     }
     const Geometry& geometry = m_shape.geometry;
+    const bool binning = geometry.binningX * geometry.binningY > 1;
     RowBuffers buffers{std::vector<ScenePixel>(m_images ? size_t{geometry.binningY} * m_columnSpan : 0),
-                       std::vector<ScenePixel>(geometry.width), std::vector<uint8_t>(m_rowBytes)};
+                       std::vector<SampleSums>(binning ? m_columnSpan : 0), std::vector<ScenePixel>(geometry.width),
+                       std::vector<uint8_t>(m_rowBytes)};
     const FrameWriter writer(bytes);
     // Rows of the first plane come first, so every row that has bytes in the prefix has some there.
     const uint64_t rows = std::min<uint64_t>(geometry.height, (bytes + m_rowBytes - 1) / m_rowBytes);

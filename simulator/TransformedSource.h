@@ -49,6 +49,9 @@ private:
     const PixelFormatInfo& m_format;
     const uint64_t m_payloadSize;
     const uint64_t m_rowBytes;
+    // Whether the format shows the grey sample only (else red, green and blue only). The samples
+    // it does not show are neither binned nor transformed and hold nothing of meaning.
+    const bool m_grey;
     // The sensor image itself when the shape changes nothing and the sensor shows a pattern.
     std::unique_ptr<const FrameSource> m_plain;
     // Delivered pixels combine only sensor columns m_firstColumn .. m_firstColumn + m_columnSpan - 1;

@@ -21,11 +21,10 @@ ScenePixel SensorPixel(const FrameShape& shape, const ImageSet* images, uint32_t
 }
 
 uint16_t TransformedValue(const ValueTransform& values, uint16_t s) {
-    const double a = std::min(65535.0, s * values.exposureScale * std::pow(10.0, values.gainDb / 20) +
-                                           values.blackLevel * 256);
+    const double a =
+        std::min(65535.0, s * values.exposureScale * std::pow(10.0, values.gainDb / 20) + values.blackLevel * 256);
     // At gamma 1 the power is the identity; computing it would only add rounding errors.
-    return static_cast<uint16_t>(
-        std::lround(values.gamma == 1 ? a : 65535 * std::pow(a / 65535, values.gamma)));
+    return static_cast<uint16_t>(std::lround(values.gamma == 1 ? a : 65535 * std::pow(a / 65535, values.gamma)));
 }
 
 // Binned pixel (u, v): the sensor pixels it covers, summed, divided by the averaging factors,
@@ -46,7 +45,8 @@ ScenePixel DeliveredPixel(const FrameShape& shape, const ImageSet* images, uint3
     const uint64_t divisor = (g.averageX ? g.binningX : 1) * (g.averageY ? g.binningY : 1);
     uint16_t samples[4];
     for (int c = 0; c < 4; ++c) {
-        samples[c] = TransformedValue(shape.values, static_cast<uint16_t>(std::min<uint64_t>(65535, sums[c] / divisor)));
+        samples[c] =
+            TransformedValue(shape.values, static_cast<uint16_t>(std::min<uint64_t>(65535, sums[c] / divisor)));
     }
     return {samples[0], samples[1], samples[2], samples[3]};
 }

@@ -24,6 +24,7 @@ using namespace Quibbon;
 using namespace Quibbon::Sim;
 
 constexpr uint32_t kMono8 = 0x01080001;
+constexpr uint32_t kMono8Signed = 0x01080002;
 constexpr uint32_t kMono10Packed = 0x010C0004;
 constexpr uint32_t kMono12Packed = 0x010C0006;
 constexpr uint32_t kMono16 = 0x01100007;
@@ -115,11 +116,15 @@ TEST(TransformTest, FastSourceEqualsTheReferenceForEveryShape) {
     const auto images = TestImages();
     const Case cases[] = {
         {"Mono8 crop at odd offsets", Pattern(kMono8, kPatternMovingRamp, Region(20, 11, 3, 5))},
-        {"Mono10Packed reversed crop", Pattern(kMono10Packed, kPatternMovingRamp, Reversed(Region(22, 9, 7, 1), true, false))},
+        {"Mono10Packed reversed crop, values",
+         Pattern(kMono10Packed, kPatternMovingRamp, Reversed(Region(22, 9, 7, 1), true, false), {1, 2, 0, 1.2})},
+        {"Mono8Signed summed, values",
+         Pattern(kMono8Signed, kPatternStillRamp, Binned(Region(16, 12), 3, 3, false, false), {1, 0, 2, 1.5})},
         {"BayerRG8 odd crop upside down",
          Pattern(kBayerRG8, kPatternMovingRamp, Reversed(Region(17, 13, 5, 3), false, true))},
         {"BayerGR12 decimated", Pattern(kBayerGR12, kPatternCheckerboard, Decimated(Region(15, 10, 1, 2), 3, 3))},
-        {"RGB8Planar summed, clipping", Pattern(kRGB8Planar, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, false, false))},
+        {"RGB8Planar summed, clipping",
+         Pattern(kRGB8Planar, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, false, false))},
         {"Mono16 averaged and reversed",
          Pattern(kMono16, kPatternMovingRamp, Reversed(Binned(Region(23, 17, 1, 1), 2, 2, true, true), true, true))},
         {"YUV422Packed averaged across, summed down, decimated",
@@ -133,7 +138,8 @@ TEST(TransformTest, FastSourceEqualsTheReferenceForEveryShape) {
          Pattern(kRGB8, kPatternMovingRamp,
                  Reversed(Decimated(Binned(Region(10, 7, 1, 1), 2, 2, true, true), 2, 2), true, true),
                  {1.5, 2.0, 1.0, 0.8})},
-        {"images Mono8 reversed crop and gamma", Images(kMono8, Reversed(Region(20, 14, 5, 3), true, false), {1, 0, 0, 0.45})},
+        {"images Mono8 reversed crop and gamma",
+         Images(kMono8, Reversed(Region(20, 14, 5, 3), true, false), {1, 0, 0, 0.45})},
         {"images BayerBG8 summed and decimated",
          Images(kBayerBG8, Decimated(Binned(Region(6, 10, 1, 0), 2, 2, false, false), 2, 1))},
         {"images RGB8Planar values", Images(kRGB8Planar, Region(30, 22), {2.0, -3.0, 4.0, 1.0})},
@@ -193,8 +199,10 @@ TEST(TransformTest, GeometryCropsMirrorsDecimatesAndBinsSensorPixels) {
     }
 
     const auto deep = Render(ImageGenerator({kMono16, w, kSensorHeight, kPatternMovingRamp}), frame);
-    const auto averaged = Render(TransformedSource(Pattern(kMono16, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, true, true))), frame);
-    const auto summed = Render(TransformedSource(Pattern(kMono16, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, false, false))), frame);
+    const auto averaged = Render(
+        TransformedSource(Pattern(kMono16, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, true, true))), frame);
+    const auto summed = Render(
+        TransformedSource(Pattern(kMono16, kPatternMovingRamp, Binned(Region(24, 18), 2, 2, false, false))), frame);
     int clipped = 0;
     for (uint32_t y = 0; y < 18; ++y) {
         for (uint32_t x = 0; x < 24; ++x) {
@@ -260,7 +268,8 @@ TEST(TransformTest, PrefixWritesExactlyThoseBytes) {
         const auto full = Render(source, 1);
         const uint64_t payload = full.size();
         const uint64_t row = RowBytes(*FindPixelFormat(shape.sensor.pixelFormat), shape.geometry.width);
-        for (uint64_t bytes : {uint64_t{0}, uint64_t{1}, row - 1, row + 1, payload / 3 + 2, payload - 1, payload, payload + 7}) {
+        for (uint64_t bytes :
+             {uint64_t{0}, uint64_t{1}, row - 1, row + 1, payload / 3 + 2, payload - 1, payload, payload + 7}) {
             std::vector<uint8_t> buffer(payload + 16, 0xA5);
             source.RenderPrefix(1, buffer.data(), bytes);
             const uint64_t written = std::min(bytes, payload);
@@ -272,7 +281,8 @@ TEST(TransformTest, PrefixWritesExactlyThoseBytes) {
 }
 
 TEST(TransformTest, ConcurrentRendersOfOneSourceAgree) {
-    const TransformedSource source(Pattern(kRGB8, kPatternMovingRamp, Binned(Region(20, 16, 1, 1), 2, 2, true, false), {1, 3, 0, 0.7}));
+    const TransformedSource source(
+        Pattern(kRGB8, kPatternMovingRamp, Binned(Region(20, 16, 1, 1), 2, 2, true, false), {1, 3, 0, 0.7}));
     std::vector<std::vector<uint8_t>> expected;
     for (uint32_t frame = 0; frame < 16; ++frame) {
         expected.push_back(Render(source, frame));
@@ -306,10 +316,12 @@ TEST(TransformTest, RefusesShapesItCannotRender) {
         {"width not a whole pixel group", Pattern(kMono12Packed, kPatternMovingRamp, Region(5, 4))},
         {"empty region", Pattern(kMono8, kPatternMovingRamp, Region(0, 4))},
         {"zero binning", Pattern(kMono8, kPatternMovingRamp, Binned(Region(4, 4), 0, 1, false, false))},
-        {"binning above the largest", Pattern(kMono8, kPatternMovingRamp, Binned(Region(2, 2), 1, kMaxBinning + 1, false, false))},
+        {"binning above the largest",
+         Pattern(kMono8, kPatternMovingRamp, Binned(Region(2, 2), 1, kMaxBinning + 1, false, false))},
         {"zero decimation", Pattern(kMono8, kPatternMovingRamp, Decimated(Region(4, 4), 1, 0))},
         {"region past the right edge", Pattern(kMono8, kPatternMovingRamp, Region(44, 4, 5, 0))},
-        {"region past the binned bottom edge", Pattern(kMono8, kPatternMovingRamp, Binned(Region(4, 18, 0, 1), 1, 2, false, false))},
+        {"region past the binned bottom edge",
+         Pattern(kMono8, kPatternMovingRamp, Binned(Region(4, 18, 0, 1), 1, 2, false, false))},
         {"region past the decimated right edge", Pattern(kMono8, kPatternMovingRamp, Decimated(Region(13, 4), 4, 1))},
         {"negative black level", Pattern(kMono8, kPatternMovingRamp, plain, {1, 0, -1, 1})},
         {"negative exposure", Pattern(kMono8, kPatternMovingRamp, plain, {-0.5, 0, 0, 1})},
