@@ -1,6 +1,8 @@
 // Generation bandwidth of the simulated camera for several pixel formats, each next to memset
 // on buffers of the same size: one buffer written again and again (which the caches may hold), and
-// 16 buffers written in turn, as an acquisition with 16 queued buffers writes them.
+// 16 buffers written in turn, as an acquisition with 16 queued buffers writes them. Then what one
+// pass of a transformed image costs: 640 x 480 frames cropped out of a larger sensor, binned 2 x 2
+// from one, and with gain and gamma, next to Generate of the same size.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -8,11 +10,14 @@
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/PatternGenerator.h"
+#include "simulator/TransformedSource.h"
 
 namespace {
 
+using Quibbon::Sim::FrameShape;
 using Quibbon::Sim::ImageGenerator;
 using Quibbon::Sim::ImageSetup;
+using Quibbon::Sim::TransformedSource;
 
 constexpr uint32_t kMono8 = 0x01080001;
 constexpr uint32_t kBayerRG8 = 0x01080009;
@@ -56,6 +61,42 @@ void BM_Memset(benchmark::State& state, uint32_t format) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * generator.PayloadSize()));
 }
 
+enum class Transform { kCrop, kBinning, kGainGamma };
+
+// A 640 x 480 image of that format: the crop at odd offsets and the binning out of a sensor of
+// twice the size, gain and gamma on a sensor of the same size.
+FrameShape TransformShape(uint32_t format, Transform transform) {
+    constexpr uint32_t kWidth = 640;
+    constexpr uint32_t kHeight = 480;
+    FrameShape shape = Quibbon::Sim::PlainShape({format, kWidth, kHeight, Quibbon::kPatternMovingRamp});
+    if (transform == Transform::kGainGamma) {
+        shape.values.gainDb = 6;
+        shape.values.gamma = 0.7;
+        return shape;
+    }
+    shape.sensor.width = 2 * kWidth;
+    shape.sensor.height = 2 * kHeight;
+    if (transform == Transform::kCrop) {
+        shape.geometry.offsetX = 101;
+        shape.geometry.offsetY = 77;
+    } else {
+        shape.geometry.binningX = shape.geometry.binningY = 2;
+        shape.geometry.averageX = shape.geometry.averageY = true;
+    }
+    return shape;
+}
+
+void BM_Transform(benchmark::State& state, uint32_t format, Transform transform) {
+    const TransformedSource source(TransformShape(format, transform));
+    std::vector<uint8_t> buffer(source.PayloadSize(), 1);
+    uint32_t frame = 0;
+    for (auto _ : state) {
+        source.RenderPrefix(frame++, buffer.data(), buffer.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.PayloadSize()));
+}
+
 #define QUARVO_SIZES Args({640, 480, 1})->Args({640, 480, 16})->Args({2048, 2048, 1})->Args({2048, 2048, 16}) \
                          ->Args({4096, 3072, 1})->Args({4096, 3072, 16})->UseRealTime()
 #define QUARVO_FORMAT_BENCHMARKS(name, code)                 \
@@ -69,6 +110,13 @@ QUARVO_FORMAT_BENCHMARKS(RGB8Planar, kRGB8Planar)
 QUARVO_FORMAT_BENCHMARKS(YUV422Packed, kYUV422Packed)
 QUARVO_FORMAT_BENCHMARKS(Mono12Packed, kMono12Packed)
 QUARVO_FORMAT_BENCHMARKS(Mono16, kMono16)
+
+BENCHMARK_CAPTURE(BM_Transform, Mono8/crop/640x480, kMono8, Transform::kCrop)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Transform, Mono8/binning2x2/640x480, kMono8, Transform::kBinning)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Transform, Mono8/gain_gamma/640x480, kMono8, Transform::kGainGamma)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Transform, RGB8/crop/640x480, kRGB8, Transform::kCrop)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Transform, RGB8/binning2x2/640x480, kRGB8, Transform::kBinning)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Transform, RGB8/gain_gamma/640x480, kRGB8, Transform::kGainGamma)->UseRealTime();
 
 }  // namespace
 

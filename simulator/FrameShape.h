@@ -5,8 +5,11 @@
 // The delivered image, for a width W and height H, in the order the stages apply:
 //   1. Binning and decimation. With factors bx, by (binning) and dx, dy (decimation), binned pixel
 //      (u, v) combines the sensor pixels (u * bx * dx + i, v * by * dy + j) for i < bx, j < by,
-//      sample by sample: their sum (clipped to 65535) or their average (rounded down).
-//   2. Region: pixel (x, y) of the region is binned pixel (offsetX + x, offsetY + y).
+//      sample by sample: their sum divided by bx where averageX and by by where averageY, rounded
+//      down and clipped to 65535 (so their sum, clipped, or their average, rounded down). The binned
+//      image has sensorWidth / (bx * dx) columns and sensorHeight / (by * dy) rows (rounded down).
+//   2. Region: pixel (x, y) of the region is binned pixel (offsetX + x, offsetY + y). The region
+//      lies within the binned image.
 //   3. Reverse: with reverseX, pixel x shows region pixel W - 1 - x; reverseY likewise for rows.
 //   4. Values: every 16-bit sample s (red, green, blue and grey alike) becomes
 //        a = min(65535, s * exposureScale * 10^(gainDb / 20) + blackLevel * 256)
@@ -55,9 +58,11 @@ bool operator==(const FrameShape& a, const FrameShape& b);
 
 // The shape of an untransformed image: the sensor image as it is.
 FrameShape PlainShape(const ImageSetup& sensor);
-// Whether the geometry delivers the sensor image unchanged.
+// Whether the geometry delivers the sensor image unchanged: the whole sensor, no binning or
+// decimation, no reverse (the averaging flags do not matter then).
 bool IsNeutral(const Geometry& geometry, const ImageSetup& sensor);
-// Whether every sample value stays as it is (the value table is the identity).
+// Whether the values are the neutral ones (exposure scale 1, gain 0 dB, black level 0, gamma 1),
+// which keep every sample value as it is (the value table is the identity).
 bool IsNeutral(const ValueTransform& values);
 
 }  // namespace Quibbon::Sim

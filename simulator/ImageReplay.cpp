@@ -5,22 +5,8 @@
 #include <stdexcept>
 
 #include "simulator/FrameCopy.h"
-#include "simulator/PixelEncoding.h"
 
 namespace Quibbon::Sim {
-
-namespace {
-
-ScenePixel PixelOf(const SourceImage& image, size_t index) {
-    if (image.channels == 1) {
-        const uint16_t grey = image.samples[index];
-        return {grey, grey, grey, grey};
-    }
-    const uint16_t* rgb = &image.samples[index * 3];
-    return {rgb[0], rgb[1], rgb[2], Luminance(rgb[0], rgb[1], rgb[2])};
-}
-
-}  // namespace
 
 std::vector<uint8_t> ConvertImage(const SourceImage& image, uint32_t pixelFormat) {
     const PixelFormatInfo* format = FindPixelFormat(pixelFormat);
@@ -29,7 +15,7 @@ std::vector<uint8_t> ConvertImage(const SourceImage& image, uint32_t pixelFormat
     }
     std::vector<ScenePixel> pixels(size_t{image.width} * image.height);
     for (size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = PixelOf(image, i);
+        pixels[i] = ImagePixel(image, i);
     }
     return EncodeImage(*format, image.width, image.height, pixels);
 }

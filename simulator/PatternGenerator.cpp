@@ -11,7 +11,6 @@ namespace Quibbon::Sim {
 
 namespace {
 
-constexpr uint32_t kRampPeriod = 256;
 constexpr uint32_t kCheckerCell = 32;
 constexpr uint32_t kBarCount = 8;
 constexpr uint16_t kFull = 0xFFFF;
@@ -19,32 +18,11 @@ constexpr uint16_t kFull = 0xFFFF;
 // tile would fall out of the fast caches and copying row by row from a few hot rows is quicker.
 constexpr uint64_t kTileBudget = 512 * 1024;
 
-// Which prepared row a scene row uses (kind) and how far it is shifted to the left.
-struct RowPlan {
-    uint32_t kind;
-    uint32_t shift;
-};
-
 bool IsRamp(uint32_t pattern) { return pattern == kPatternMovingRamp || pattern == kPatternStillRamp; }
-
-uint32_t RowKinds(uint32_t pattern) { return pattern == kPatternCheckerboard ? 2 : 1; }
-
-RowPlan PlanRow(uint32_t pattern, uint32_t y, uint32_t frame) {
-    switch (pattern) {
-        case kPatternMovingRamp:
-            return {0, (y + frame) % kRampPeriod};
-        case kPatternStillRamp:
-            return {0, y % kRampPeriod};
-        case kPatternCheckerboard:
-            return {(y / kCheckerCell) & 1, 0};
-        default:
-            return {0, 0};
-    }
-}
 
 // Ramp sample: the ramp value in the high byte, a per-pixel changing low byte.
 uint16_t RampSample(uint32_t t) {
-    t %= kRampPeriod;
+    t %= kScenePeriod;
     return static_cast<uint16_t>((t << 8) | ((t * 149 + 91) & 0xFF));
 }
 
@@ -56,18 +34,6 @@ ScenePixel BarPixel(uint32_t width, uint32_t u) {
     const uint16_t g = (kBars[bar] & 0b010) ? kFull : 0;
     const uint16_t b = (kBars[bar] & 0b001) ? kFull : 0;
     return {r, g, b, Luminance(r, g, b)};
-}
-
-// The pixel at position u of a row of that kind (u = x + the row's shift).
-ScenePixel RowPixel(uint32_t pattern, uint32_t width, uint32_t kind, uint32_t u) {
-    if (IsRamp(pattern)) {
-        return {RampSample(u), RampSample(u + 85), RampSample(u + 170), RampSample(u)};
-    }
-    if (pattern == kPatternCheckerboard) {
-        const uint16_t level = (((u / kCheckerCell) ^ kind) & 1) ? kFull : 0;
-        return {level, level, level, level};
-    }
-    return BarPixel(width, u);
 }
 
 // Horizontal period (in pixels) that a row shift must respect to keep groups and the colour
@@ -96,9 +62,35 @@ bool IsValidSetup(const ImageSetup& imageSetup) {
            imageSetup.width % 4 == 0 && imageSetup.height > 0;
 }
 
+uint32_t SceneRowKinds(uint32_t pattern) { return pattern == kPatternCheckerboard ? 2 : 1; }
+
+SceneRowPlan PlanSceneRow(uint32_t pattern, uint32_t y, uint32_t frame) {
+    switch (pattern) {
+        case kPatternMovingRamp:
+            return {0, (y + frame) % kScenePeriod};
+        case kPatternStillRamp:
+            return {0, y % kScenePeriod};
+        case kPatternCheckerboard:
+            return {(y / kCheckerCell) & 1, 0};
+        default:
+            return {0, 0};
+    }
+}
+
+ScenePixel SceneRowPixel(uint32_t pattern, uint32_t width, uint32_t kind, uint32_t u) {
+    if (IsRamp(pattern)) {
+        return {RampSample(u), RampSample(u + 85), RampSample(u + 170), RampSample(u)};
+    }
+    if (pattern == kPatternCheckerboard) {
+        const uint16_t level = (((u / kCheckerCell) ^ kind) & 1) ? kFull : 0;
+        return {level, level, level, level};
+    }
+    return BarPixel(width, u);
+}
+
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame) {
-    const RowPlan plan = PlanRow(pattern, y, frame);
-    return RowPixel(pattern, width, plan.kind, x + plan.shift);
+    const SceneRowPlan plan = PlanSceneRow(pattern, y, frame);
+    return SceneRowPixel(pattern, width, plan.kind, x + plan.shift);
 }
 
 // A few encoded rows from which any row of any frame is a slice: for each row kind, row parity
@@ -109,19 +101,19 @@ public:
     PreparedRows(const ImageSetup& imageSetup, const PixelFormatInfo& format)
         : m_setup(imageSetup),
           m_format(format),
-          m_kinds(RowKinds(imageSetup.pattern)),
+          m_kinds(SceneRowKinds(imageSetup.pattern)),
           m_yClasses(format.layout == Layout::Bayer ? 2 : 1),
           m_phases(IsRamp(imageSetup.pattern) ? ShiftAlignment(format) : 1),
           m_groupShift(GroupPixels(format) / 2),
           m_groupBytes(GroupBytes(format)),
-          m_pixels(imageSetup.width + (IsRamp(imageSetup.pattern) ? kRampPeriod : 0)),
+          m_pixels(imageSetup.width + (IsRamp(imageSetup.pattern) ? kScenePeriod : 0)),
           m_rowBytes(RowBytes(format, m_pixels)),
           m_rows(Index(PlaneCount(format), 0, 0, 0) * m_rowBytes) {
         std::vector<ScenePixel> pixels(m_pixels);
         for (uint32_t kind = 0; kind < m_kinds; ++kind) {
             for (uint32_t phase = 0; phase < m_phases; ++phase) {
                 for (uint32_t i = 0; i < m_pixels; ++i) {
-                    pixels[i] = RowPixel(imageSetup.pattern, imageSetup.width, kind, i + phase);
+                    pixels[i] = SceneRowPixel(imageSetup.pattern, imageSetup.width, kind, i + phase);
                 }
                 for (uint32_t plane = 0; plane < PlaneCount(format); ++plane) {
                     for (uint32_t yClass = 0; yClass < m_yClasses; ++yClass) {
@@ -136,7 +128,7 @@ public:
     // Start of the encoded row y of that plane and frame. Phases, row classes and group sizes are
     // powers of two, so this takes masks and shifts only.
     const uint8_t* Row(uint32_t plane, uint32_t y, uint32_t frame) const {
-        const RowPlan plan = PlanRow(m_setup.pattern, y, frame);
+        const SceneRowPlan plan = PlanSceneRow(m_setup.pattern, y, frame);
         const uint32_t phase = plan.shift & (m_phases - 1);
         const uint64_t offset = uint64_t{(plan.shift - phase) >> m_groupShift} * m_groupBytes;
         return m_rows.data() + Index(plane, plan.kind, y & (m_yClasses - 1), phase) * m_rowBytes + offset;
@@ -167,8 +159,8 @@ ImageGenerator::ImageGenerator(const ImageSetup& imageSetup)
       m_planes(PlaneCount(*m_format)),
       m_rows(std::make_unique<const PreparedRows>(imageSetup, *m_format)),
       m_variants(imageSetup.pattern == kPatternMovingRamp && m_format->layout == Layout::Bayer ? 2 : 1),
-      m_blockRows(std::min(imageSetup.height, kRampPeriod)),
-      m_tileRows(m_blockRows + (imageSetup.pattern == kPatternMovingRamp ? kRampPeriod - 1 : 0)) {
+      m_blockRows(std::min(imageSetup.height, kScenePeriod)),
+      m_tileRows(m_blockRows + (imageSetup.pattern == kPatternMovingRamp ? kScenePeriod - 1 : 0)) {
     if (m_tileRows * m_rowBytes <= kTileBudget) {
         BuildTiles();
     }
@@ -206,7 +198,7 @@ void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint6
     // The moving ramp of frame f is the tile of frame f mod 2 (same row parity) entered f rows
     // further down; the other patterns do not move.
     const uint32_t variant = frame % m_variants;
-    const uint32_t start = m_setup.pattern == kPatternMovingRamp ? (frame - variant) % kRampPeriod : 0;
+    const uint32_t start = m_setup.pattern == kPatternMovingRamp ? (frame - variant) % kScenePeriod : 0;
     const FrameWriter writer(bytes);
     for (uint32_t plane = 0; plane < m_planes; ++plane) {
         const uint8_t* tile = m_tiles.data() + (size_t{variant} * m_planes + plane) * m_tileRows * m_rowBytes;

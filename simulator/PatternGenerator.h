@@ -42,6 +42,23 @@ bool IsValidSetup(const ImageSetup& imageSetup);
 
 ScenePixel SceneAt(uint32_t pattern, uint32_t width, uint32_t x, uint32_t y, uint32_t frame);
 
+// Every pattern repeats after this many rows.
+constexpr uint32_t kScenePeriod = 256;
+
+// Every row of a pattern is a slice of one of a few scene rows: row y of a frame is the row of
+// kind plan.kind (below SceneRowKinds) shifted plan.shift (below kScenePeriod) pixels to the left,
+// so SceneAt(pattern, width, x, y, frame) is SceneRowPixel(pattern, width, plan.kind, x + plan.shift)
+// for plan = PlanSceneRow(pattern, y, frame).
+struct SceneRowPlan {
+    uint32_t kind;
+    uint32_t shift;
+};
+
+uint32_t SceneRowKinds(uint32_t pattern);
+SceneRowPlan PlanSceneRow(uint32_t pattern, uint32_t y, uint32_t frame);
+// Pixel u of the scene row of that kind (u = x + the row's shift).
+ScenePixel SceneRowPixel(uint32_t pattern, uint32_t width, uint32_t kind, uint32_t u);
+
 // Fast generator for one image description: images are copied out of rows encoded when the
 // generator is made, never computed per pixel. Every pattern repeats after 256 rows, so where a
 // tile of those rows fits in a fast cache an image is a few large copies out of it; wider images
