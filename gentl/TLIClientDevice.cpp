@@ -3,8 +3,8 @@
 #include "gentl/CatchFrame.h"
 #include "gentl/MsgComposer.h"
 #include "modules/Device.h"
-#include "modules/DevicePort.h"
 #include "modules/Interface.h"
+#include "modules/RemotePort.h"
 
 using namespace GenTL;
 

@@ -13,14 +13,13 @@
 #include "modules/BufferInfo.h"
 #include "modules/DataStream.h"
 #include "modules/Device.h"
-#include "modules/DevicePort.h"
+#include "modules/RemotePort.h"
 
 namespace GenTL {
 
 namespace {
 
 constexpr uint64_t kRegThreadRunning = 0x50;
-constexpr uint64_t kRegPayloadSize = 0x114;
 // How long a grab may wait for its frame, and how long the thread waits for a queued buffer.
 constexpr uint32_t kGrabTimeoutMs = 500;
 constexpr auto kInputWait = std::chrono::milliseconds(500);
@@ -314,10 +313,6 @@ void CDataStream::WakeWaitersForNewBuffer() noexcept {
     m_cv_output.notify_all();
 }
 
-uint32_t CDataStream::GetPayloadSize() {
-    uint32_t value = 0;
-    m_sp_device->GetPort()->ReadReg(kRegPayloadSize, value);
-    return value;
-}
+uint32_t CDataStream::GetPayloadSize() { return m_sp_device->GetPort()->GetPayloadSize(); }
 
 }  // namespace GenTL

@@ -8,6 +8,7 @@
 #include "gentl/MsgComposer.h"
 #include "gentl/TLInfo.h"
 #include "gentl/controller/HandleRegistry.h"
+#include "modules/CameraPort.h"
 #include "modules/DataStream.h"
 #include "modules/DevicePort.h"
 #include "modules/Interface.h"
@@ -54,7 +55,11 @@ std::shared_ptr<CDevice> CDevice::Create(std::shared_ptr<CInterface> spInterface
                                          int32_t iAccessFlags) {
     std::shared_ptr<CDevice> device(
         new CDevice(std::move(spInterface), sID, std::move(spInfo), pComponent, iAccessFlags));
-    device->m_sp_port = std::make_shared<CDevicePort>(device, device->m_sp_event_remote);
+    if (CCameraPort::DescribesItself(pComponent)) {
+        device->m_sp_port = std::make_shared<CCameraPort>(device, device->m_sp_event_remote);
+    } else {
+        device->m_sp_port = std::make_shared<CDevicePort>(device, device->m_sp_event_remote);
+    }
     return device;
 }
 
@@ -129,7 +134,7 @@ ICommonBase* CDevice::GetParent() { return m_sp_interface.get(); }
 
 std::shared_ptr<CDeviceInfo> CDevice::GetDevInfo() { return m_sp_info; }
 
-std::shared_ptr<CDevicePort> CDevice::GetPort() { return m_sp_port; }
+std::shared_ptr<CRemotePort> CDevice::GetPort() { return m_sp_port; }
 
 void CDevice::GetInfo(DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t& iSize) {
     const CDeviceInfo& info = *m_sp_info;

@@ -16,7 +16,7 @@ namespace GenTL {
 
 class CTL;
 class CInterface;
-class CDevicePort;
+class CRemotePort;
 class CDataStream;
 
 // The local device module: the transport layer's view of one opened camera. It owns the remote
@@ -42,7 +42,9 @@ public:
     void GetInfo(DEVICE_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t& iSize);
     uint32_t GetNumDataStreams();
     void GetDataStreamID(uint32_t iIndex, char* sDataStreamID, size_t* piSize);
-    std::shared_ptr<CDevicePort> GetPort();
+    // The remote device port: the camera's own register space when it describes itself, else the
+    // producer's register map of the simulated camera.
+    std::shared_ptr<CRemotePort> GetPort();
     // Opens the data stream with that identifier; an identifier naming an open stream is refused.
     std::shared_ptr<CDataStream> CreateDataStream(const std::string& sID);
     // The open stream at that index, or null.
@@ -74,7 +76,7 @@ private:
 
     const std::string m_str_id;
     std::shared_ptr<CInterface> m_sp_interface;
-    std::shared_ptr<CDevicePort> m_sp_port;
+    std::shared_ptr<CRemotePort> m_sp_port;
     // Open data streams in creation order; guarded by m_mutex_state.
     std::vector<std::shared_ptr<CDataStream>> m_vec_sp_streams;
     // The last count the frame grabber gave; read and written by any caller, hence atomic.

@@ -111,10 +111,7 @@ void WriteParameter(Quibbon::IDevice* pComponent, int32_t iParameter, uint32_t i
 }  // namespace
 
 CDevicePort::CDevicePort(const std::shared_ptr<CDevice>& spDevice, std::shared_ptr<CEventGenApiEvent> spEventRemote)
-    : CPortModule(kRemotePort),
-      m_wp_device(spDevice),
-      m_p_parent(spDevice.get()),
-      m_sp_event_remote(std::move(spEventRemote)) {
+    : CPortModule(kRemotePort), CRemotePort(spDevice, std::move(spEventRemote)) {
     InitPort();
     LoadCameraValues(*spDevice);
 }
@@ -171,14 +168,12 @@ PortInfoTexts CDevicePort::GetPortInfoTexts() {
     return {"bla", "EMVA_P", "QuarvoDev", "Custom", "Device", "1.0", "Device"};
 }
 
-ICommonBase* CDevicePort::GetParent() { return m_p_parent; }
+ICommonBase* CDevicePort::GetParent() { return GetDevice(); }
 
-std::shared_ptr<CDevice> CDevicePort::LockDevice() const {
-    std::shared_ptr<CDevice> device = m_wp_device.lock();
-    if (!device) {
-        throw invalid_handle_exception("The device of the remote device port has been closed.");
-    }
-    return device;
+uint32_t CDevicePort::GetPayloadSize() {
+    uint32_t value = 0;
+    ReadReg(kRegPayloadSize, value);
+    return value;
 }
 
 void CDevicePort::RegCB_AccessRead(uint64_t iAddress, uint32_t& iValue, void* pContext) {
@@ -248,16 +243,8 @@ void CDevicePort::RaiseTestEvent(CDevice& device) {
     PushEventRemoteDevice(kTestEventID, &stamp, sizeof stamp);
 }
 
-void CDevicePort::PushEventRemoteDevice(int64_t iEventID, const void* pData, uint64_t iSize) {
-    m_sp_event_remote->Emplace(iEventID, pData, iSize);
-}
+void CDevicePort::Register(EVENT_TYPE iEventID, EVENT_HANDLE* /*phEvent*/) { RefuseEvent(iEventID); }
 
-void CDevicePort::Register(EVENT_TYPE iEventID, EVENT_HANDLE* /*phEvent*/) {
-    throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
-}
-
-void CDevicePort::Unregister(EVENT_TYPE iEventID) {
-    throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iEventID));
-}
+void CDevicePort::Unregister(EVENT_TYPE iEventID) { RefuseEvent(iEventID); }
 
 }  // namespace GenTL

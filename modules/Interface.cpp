@@ -10,8 +10,8 @@
 #include "gentl/TLInfo.h"
 #include "gentl/controller/HandleRegistry.h"
 #include "modules/Device.h"
-#include "modules/DevicePort.h"
 #include "modules/ModuleSupport.h"
+#include "modules/RemotePort.h"
 #include "modules/TL.h"
 #include "resources/ResourceTable.h"
 
@@ -324,7 +324,7 @@ std::shared_ptr<CDevice> CInterface::OpenDevice(const std::string& sDeviceID, in
     auto device = CDevice::Create(shared_from_this(), id, copy, component, iAccessFlags);
     m_vec_sp_open_devices.push_back(device);
     CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(device));
-    CHandleRegistry::Instance().Add(std::static_pointer_cast<ICommonBase>(device->GetPort()));
+    CHandleRegistry::Instance().Add(AsModule(device->GetPort()));
     PublishDeviceCounts();
     return device;
 }

@@ -14,26 +14,6 @@ namespace {
 
 void* AsPointer(int64_t value) { return reinterpret_cast<void*>(static_cast<intptr_t>(value)); }
 
-bool WritePortInfo(const PortInfoTexts& texts, PORT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer,
-                   size_t* piSize) {
-    switch (iInfoCmd) {
-        case PORT_INFO_ID: SetReturnParam(pBuffer, piSize, piType, texts.id); return true;
-        case PORT_INFO_VENDOR: SetReturnParam(pBuffer, piSize, piType, texts.vendor); return true;
-        case PORT_INFO_MODEL: SetReturnParam(pBuffer, piSize, piType, texts.model); return true;
-        case PORT_INFO_TLTYPE: SetReturnParam(pBuffer, piSize, piType, texts.tl_type); return true;
-        case PORT_INFO_MODULE: SetReturnParam(pBuffer, piSize, piType, texts.module); return true;
-        case PORT_INFO_VERSION: SetReturnParam(pBuffer, piSize, piType, texts.version); return true;
-        case PORT_INFO_PORTNAME: SetReturnParam(pBuffer, piSize, piType, texts.port_name); return true;
-        case PORT_INFO_LITTLE_ENDIAN:
-        case PORT_INFO_ACCESS_READ:
-        case PORT_INFO_ACCESS_WRITE: SetReturnBool8(pBuffer, piSize, piType, true); return true;
-        case PORT_INFO_BIG_ENDIAN:
-        case PORT_INFO_ACCESS_NA:
-        case PORT_INFO_ACCESS_NI: SetReturnBool8(pBuffer, piSize, piType, false); return true;
-        default: return false;
-    }
-}
-
 }  // namespace
 
 CPortModule::CPortModule(const PortProfile& profile) : m_profile(profile) {}
@@ -75,12 +55,7 @@ void CPortModule::GetURL(char* sURL, uint64_t* piSize) {
         CopyURLSelf(sURL, piSize);
         return;
     }
-    // The text without its semicolon, the terminator and one more zero byte: the size reported
-    // is the formatted length + 1.
-    std::string url = FormatURL();
-    url.back() = '\0';
-    url.push_back('\0');
-    SetReturnParam(sURL, piSize, nullptr, INFO_DATATYPE_STRING, url.data(), url.size());
+    WriteURLText(GetURLText(), sURL, piSize);
 }
 
 void CPortModule::CopyURLSelf(char* sURL, uint64_t* piSize) const {
@@ -119,7 +94,7 @@ void CPortModule::GetPortURLInfo(uint32_t iURLIndex, URL_INFO_CMD iInfoCmd, INFO
         }
         throw invalid_parameter_exception(text);
     }
-    if (!WriteURLInfo(iInfoCmd, piType, pBuffer, piSize)) {
+    if (!WriteURLInfo(GetURLInfoValues(), iInfoCmd, piType, pBuffer, piSize)) {
         RejectCommand(iInfoCmd);
     }
 }
@@ -128,31 +103,15 @@ void CPortModule::RejectCommand(int32_t iInfoCmd) const {
     throw invalid_parameter_exception(MsgComposer(m_profile.unknown_command_text, AsPointer(iInfoCmd)));
 }
 
-bool CPortModule::WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const {
-    switch (iInfoCmd) {
-        case URL_INFO_URL: {
-            std::string url = FormatURL();
-            url.pop_back();
-            SetReturnParam(pBuffer, piSize, piType, url);
-            return true;
-        }
-        case URL_INFO_SCHEMA_VER_MAJOR:
-        case URL_INFO_FILE_VER_MAJOR: SetReturnParam(pBuffer, piSize, piType, 1); return true;
-        case URL_INFO_SCHEMA_VER_MINOR:
-        case URL_INFO_FILE_VER_MINOR: SetReturnParam(pBuffer, piSize, piType, 0); return true;
-        case URL_INFO_FILE_VER_SUBMINOR:
-            SetReturnParam(pBuffer, piSize, piType, static_cast<int>(m_profile.file_version_subminor));
-            return true;
-        case URL_INFO_FILE_REGISTER_ADDRESS:
-            SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_profile.description_address));
-            return true;
-        case URL_INFO_FILE_SIZE:
-            SetReturnParam(pBuffer, piSize, piType, static_cast<unsigned long>(m_i_description_size));
-            return true;
-        case URL_INFO_SCHEME: SetReturnParam(pBuffer, piSize, piType, static_cast<int>(URL_SCHEME_LOCAL)); return true;
-        case URL_INFO_FILENAME: SetReturnParam(pBuffer, piSize, piType, std::string(m_profile.file_name)); return true;
-        default: return false;
-    }
+std::string CPortModule::GetURLText() const {
+    std::string url = FormatURL();
+    url.pop_back();
+    return url;
+}
+
+URLInfoValues CPortModule::GetURLInfoValues() const {
+    return {GetURLText(), m_profile.file_name, m_profile.description_address, m_i_description_size, 1, 0, 1, 0,
+            m_profile.file_version_subminor};
 }
 
 }  // namespace GenTL

@@ -8,6 +8,7 @@
 
 #include "gentl/GenTL.h"
 #include "modules/CommonBase.h"
+#include "modules/PortAnswers.h"
 #include "regmap/RegisterMap.h"
 
 namespace GenTL {
@@ -43,17 +44,6 @@ struct PortProfile {
     const char* unknown_command_text;
 };
 
-// The port information texts of one module.
-struct PortInfoTexts {
-    std::string id;
-    std::string vendor;
-    std::string model;
-    std::string tl_type;
-    std::string module;
-    std::string version;
-    std::string port_name;
-};
-
 class CPortModule : public ICommonBase {
 public:
     uint64_t ReadData(uint64_t iAddress, void* pBuffer, uint64_t* piSize) final;
@@ -80,8 +70,10 @@ protected:
 private:
     // "Local:<file>;<address>;<size>;" with address and size in lower-case hexadecimal.
     std::string FormatURL() const;
+    // The URL as handed out: the formatted text without its trailing semicolon.
+    std::string GetURLText() const;
     void CopyURLSelf(char* sURL, uint64_t* piSize) const;
-    bool WriteURLInfo(URL_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) const;
+    URLInfoValues GetURLInfoValues() const;
     [[noreturn]] void RejectCommand(int32_t iInfoCmd) const;
 
     const PortProfile m_profile;

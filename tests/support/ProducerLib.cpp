@@ -52,6 +52,10 @@ ProducerLib::~ProducerLib() {
     fs::remove_all(m_directory, ignored);
 }
 
+void ProducerLib::UseComponent(const std::string& path) const {
+    fs::copy_file(path, m_directory + "/libQuibbon.so", fs::copy_options::overwrite_existing);
+}
+
 LastError ProducerLib::Error() const {
     LastError error{0, {}};
     char text[1024] = {};

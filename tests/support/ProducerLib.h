@@ -40,6 +40,10 @@ public:
     const std::string& Directory() const { return m_directory; }
     std::string Path() const { return m_directory + "/Quarvo.cti"; }
 
+    // Puts the frame-grabber component at path next to the copy, in place of the simulator. The
+    // producer loads its component at the first TLOpen, so this must come before it.
+    void UseComponent(const std::string& path) const;
+
     // The current last-error record, read through GCGetLastError.
     LastError Error() const;
 
