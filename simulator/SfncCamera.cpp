@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iomanip>
+#include <iterator>
 #include <sstream>
 
 #include "simulator/ImageReplay.h"
+#include "simulator/ImageReplay.h"
 #include "simulator/SfncDocument.h"
 #include "simulator/SfncRegisters.h"
-#include "simulator/TransformedSource.h"
 
 namespace Quibbon::Sim {
 
@@ -34,12 +36,17 @@ constexpr double kAcquiringTemperature = 45.0;
 constexpr double kTemperatureSeconds = 30.0;  // time constant of warming and cooling
 constexpr double kAutoTarget = 0.5 * 65535.0;  // the mean grey the auto functions aim at
 constexpr char kFirmwareVersion[] = "2.1.0";
+constexpr char kDocumentFileName[] = "QuarvoSfncCamera.xml";
+// The registers a real camera locks while it acquires (the document's pIsLocked features).
+constexpr uint64_t kLockedRegisters[] = {kWidth,           kHeight,          kPixelFormat,
+                                         kBinningHorizontal, kBinningVertical, kDecimationHorizontal,
+                                         kDecimationVertical, kAcquisitionMode, kAcquisitionFrameCount};
 constexpr const char* kAxisNames[2][4] = {{"Width", "OffsetX", "BinningHorizontal", "DecimationHorizontal"},
                                           {"Height", "OffsetY", "BinningVertical", "DecimationVertical"}};
 
 std::string Number(double value) {
     std::ostringstream text;
-    text << value;
+    text << std::setprecision(12) << value;
     return text.str();
 }
 
@@ -51,6 +58,16 @@ struct Refusal {
 
 [[noreturn]] void Refuse(const char* feature, double value, const std::string& why) {
     throw Refusal{kFailed, std::string(feature) + ": " + Number(value) + " " + why};
+}
+
+bool IsLocked(uint64_t address) {
+    return std::find(std::begin(kLockedRegisters), std::end(kLockedRegisters), address) != std::end(kLockedRegisters);
+}
+
+// The feature a register node serves: its name without the "Reg" ending.
+std::string FeatureOf(const RegisterNode& reg) {
+    const std::string name = reg.name;
+    return name.substr(0, name.size() - 3);
 }
 
 std::string NoRegisterText(uint64_t address, uint64_t size) {
@@ -112,7 +129,7 @@ std::optional<int32_t> SfncCamera::GetNumber(int32_t param) const {
 std::optional<std::string> SfncCamera::GetText(int32_t param) const {
     if (param == kParamDescriptionURL) {
         std::ostringstream url;
-        url << "Local:" << kSfncDocumentFileName << ';' << std::hex << kDescription << ';' << SfncDocument().size();
+        url << "Local:" << kDocumentFileName << ';' << std::hex << kDescription << ';' << SfncDocument().size();
         return url.str();
     }
     if (param == kParamUserName) {
@@ -134,14 +151,14 @@ int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, s
         std::memcpy(bytes, document.data() + (address - kDescription), size);
         return kOk;
     }
-    const SfncRegisterInfo* reg = FindSfncRegister(address);
+    const RegisterNode* reg = FindSfncRegister(address);
     if (reg == nullptr || reg->length != size) {
         error = NoRegisterText(address, size);
         return kNoRegister;
     }
     std::memset(bytes, 0, size);
     switch (reg->kind) {
-        case SfncRegisterKind::Text: {
+        case RegisterKind::String: {
             std::string text;
             switch (address) {
                 case kDeviceVendorName: text = m_identity.vendor; break;
@@ -154,7 +171,7 @@ int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, s
             std::memcpy(bytes, text.data(), std::min<uint64_t>(text.size(), size - 1));
             return kOk;
         }
-        case SfncRegisterKind::Float: {
+        case RegisterKind::Float: {
             double value = 0.0;
             ReadFloat(address, value);
             std::memcpy(bytes, &value, sizeof value);
@@ -233,13 +250,13 @@ int32_t SfncCamera::WriteRegisters(uint64_t address, const void* data, uint64_t 
         error = "No data to write.";
         return kFailed;
     }
-    const SfncRegisterInfo* reg = FindSfncRegister(address);
+    const RegisterNode* reg = FindSfncRegister(address);
     if (reg == nullptr || reg->length != size) {
         error = NoRegisterText(address, size);
         return kNoRegister;
     }
-    if (reg->access == SfncAccess::ReadOnly) {
-        error = std::string(reg->feature) + " is read-only.";
+    if (reg->access == Access::RO) {
+        error = FeatureOf(*reg) + " is read-only.";
         return kDenied;
     }
     const Settings before = m_settings;
@@ -254,26 +271,26 @@ int32_t SfncCamera::WriteRegisters(uint64_t address, const void* data, uint64_t 
 }
 
 void SfncCamera::Write(uint64_t address, const uint8_t* data, uint64_t size, CameraControl& control) {
-    const SfncRegisterInfo& reg = *FindSfncRegister(address);
-    if (reg.kind == SfncRegisterKind::Text) {
+    const RegisterNode& reg = *FindSfncRegister(address);
+    if (reg.kind == RegisterKind::String) {
         // Only DeviceUserID is a writable text: up to the terminator or the end of the block.
         const auto* end = static_cast<const uint8_t*>(std::memchr(data, 0, size));
         m_userID.assign(reinterpret_cast<const char*>(data), end != nullptr ? end - data : size - 1);
         return;
     }
-    if (reg.kind == SfncRegisterKind::Float) {
+    if (reg.kind == RegisterKind::Float) {
         double value = 0.0;
         std::memcpy(&value, data, sizeof value);
         if (!std::isfinite(value)) {
-            Refuse(reg.feature, value, "is not a number.");
+            Refuse(FeatureOf(reg).c_str(), value, "is not a number.");
         }
         WriteFloat(address, value, control);
         return;
     }
     uint32_t value = 0;
     std::memcpy(&value, data, sizeof value);
-    if (reg.lockedWhileAcquiring) {
-        RequireUnlocked(reg.feature, value);
+    if (IsLocked(address)) {
+        RequireUnlocked(FeatureOf(reg).c_str(), value);
     }
     WriteNumber(address, value, control);
 }
@@ -500,8 +517,9 @@ void SfncCamera::AcquisitionChanged(bool grabbing, CameraClock::time_point when)
     m_startTriggered = when;
 }
 
+// Frames flow only while the camera acquires (AcquisitionStart), as on a real camera.
 bool SfncCamera::MayDeliver() const {
-    return !m_waitingForStart && (m_settings.acquisitionMode == kContinuous || m_framesLeft > 0);
+    return m_grabbing && !m_waitingForStart && (m_settings.acquisitionMode == kContinuous || m_framesLeft > 0);
 }
 
 CameraClock::time_point SfncCamera::EarliestFrame() const {
@@ -611,7 +629,7 @@ double SfncCamera::SceneMean() const {
         for (uint32_t i = 0; i < kGrid; ++i) {
             const uint32_t x = i * m_sensorWidth / kGrid;
             const uint32_t y = j * m_sensorHeight / kGrid;
-            sum += m_scenePattern == kPatternImages ? ScenePixelOf(m_images->images.front(), x, y).mono
+            sum += m_scenePattern == kPatternImages ? ImagePixel(m_images->images.front(), static_cast<size_t>(y) * m_sensorWidth + x).mono
                                                     : SceneAt(m_scenePattern, m_sensorWidth, x, y, 0).mono;
         }
     }

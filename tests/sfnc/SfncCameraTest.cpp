@@ -68,16 +68,18 @@ protected:
         camera = std::make_unique<GenApiPort>(lib, remote);
     }
 
-    // Starts the stream with count buffers of the camera's payload size queued.
+    // Starts the stream with count buffers of the camera's payload size queued, then the camera.
     void Start(size_t count) {
         const auto payload = static_cast<size_t>(camera->Integer("PayloadSize"));
         buffers = AnnounceAndQueue(count, payload);
         ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE))
             << lib.Error().text;
+        camera->Execute("AcquisitionStart");
     }
 
-    // Stops the stream and revokes its buffers.
+    // Stops the camera and the stream and revokes the stream's buffers.
     void Stop() {
+        camera->Execute("AcquisitionStop");
         EXPECT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT)) << lib.Error().text;
         EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
         for (BUFFER_HANDLE buffer : buffers) {
@@ -118,7 +120,7 @@ protected:
 
     // One frame with the current settings.
     Frame Grab() {
-        Start(2);
+        Start(5);
         Frame frame = Next();
         Stop();
         return frame;
@@ -165,7 +167,7 @@ TEST_F(SfncCamera, DescribesItselfWithTheFeaturesApplicationsSet) {
     const double idle = camera->Float("DeviceTemperature");
     EXPECT_GE(idle, 20.0);
     EXPECT_LE(idle, 60.0);
-    Start(2);
+    Start(5);
     Next();
     EXPECT_GT(camera->Float("DeviceTemperature"), idle);
     Stop();
@@ -297,7 +299,7 @@ TEST_F(SfncCamera, RefusedWritesNameTheFeatureAndKeepTheSetting) {
 
     // While acquiring, size and format are locked; the offset is not.
     camera->SetInteger("Width", 32);
-    Start(2);
+    Start(5);
     EXPECT_EQ(1, camera->Integer("TLParamsLocked"));
     refused(kRegWidth, 16, GC_ERR_ACCESS_DENIED, "Width");
     EXPECT_NE("", GenApiErrorOf([&] { camera->SetEnumeration("PixelFormat", "RGB8"); }));
@@ -316,7 +318,7 @@ TEST_F(SfncCamera, RefusedWritesNameTheFeatureAndKeepTheSetting) {
 TEST_F(SfncCamera, AcquisitionModesDeliverTheirFrameCounts) {
     camera->SetFloat("ExposureTime", 1000.0);
     camera->SetEnumeration("AcquisitionMode", "SingleFrame");
-    Start(4);
+    Start(5);
     Next();
     EXPECT_FALSE(FrameComes());
     camera->Execute("AcquisitionStart");  // a new run of one frame
@@ -326,7 +328,7 @@ TEST_F(SfncCamera, AcquisitionModesDeliverTheirFrameCounts) {
 
     camera->SetEnumeration("AcquisitionMode", "MultiFrame");
     camera->SetInteger("AcquisitionFrameCount", 3);
-    Start(4);
+    Start(5);
     for (int i = 0; i < 3; ++i) {
         Next();
     }
@@ -342,7 +344,7 @@ TEST_F(SfncCamera, TriggersReleaseFramesBySelector) {
     camera->SetEnumeration("TriggerSelector", "AcquisitionStart");
     EXPECT_EQ("Off", camera->Enumeration("TriggerMode"));  // each trigger has its own settings
     camera->SetEnumeration("TriggerSelector", "FrameStart");
-    Start(4);
+    Start(5);
     EXPECT_FALSE(FrameComes());
     camera->Execute("TriggerSoftware");
     camera->Execute("TriggerSoftware");
@@ -355,7 +357,7 @@ TEST_F(SfncCamera, TriggersReleaseFramesBySelector) {
     camera->SetEnumeration("TriggerMode", "Off");
     camera->SetEnumeration("TriggerSelector", "AcquisitionStart");
     camera->SetEnumeration("TriggerMode", "On");
-    Start(4);
+    Start(5);
     EXPECT_FALSE(FrameComes());
     camera->Execute("TriggerSoftware");
     Next();
@@ -365,9 +367,10 @@ TEST_F(SfncCamera, TriggersReleaseFramesBySelector) {
     // Frames follow the edges of the simulated line.
     camera->SetEnumeration("TriggerMode", "Off");
     camera->SetEnumeration("TriggerSelector", "FrameStart");
+    camera->SetEnumeration("TriggerMode", "On");
     camera->SetEnumeration("TriggerSource", "Line0");
     camera->SetEnumeration("TriggerActivation", "FallingEdge");
-    Start(4);
+    Start(5);
     const Frame first = Next();
     const Frame second = Next();
     EXPECT_GE(second.timestampNs - first.timestampNs, 9000000u) << "edges of one kind are 10 ms apart";
@@ -381,7 +384,7 @@ TEST_F(SfncCamera, FrameRateFollowsTheSettingAndTheExposureBound) {
     EXPECT_NEAR(50.0, camera->Float("AcquisitionResultingFrameRate"), 0.01);
     camera->SetFloat("ExposureTime", 40000.0);
     EXPECT_NEAR(25.0, camera->Float("AcquisitionResultingFrameRate"), 0.01);
-    Start(4);
+    Start(5);
     const Frame first = Next();
     Frame last;
     for (int i = 0; i < 4; ++i) {

@@ -87,7 +87,7 @@ TEST_F(Tool, RigShowsTheRigInEffectAndWhereItCameFrom) {
     const std::string file = std::string(QUARVO_EXAMPLES_DIR) + "/fault-injection.toml";
     const ToolRun fromFile = RunTool({"rig"}, {{"XDG_STATE_HOME", state.Path()}, {"QUARVO_RIG", file}});
     ASSERT_EQ(0, fromFile.exitCode) << fromFile.err;
-    for (const std::string line : {"Rig from " + file + " (named by QUARVO_RIG)",
+    for (const std::string& line : {"Rig from " + file + " (named by QUARVO_RIG)",
                                    std::string("Interface QB::Faulty  Fault injection board"),
                                    std::string("BayerRG8      60 fps  moving-ramp  drop every 10"),
                                    std::string("incomplete every 7, fail every 25"),
