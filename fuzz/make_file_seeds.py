@@ -124,6 +124,7 @@ def main(rig_folder, image_folder):
     pictures.mkdir(parents=True, exist_ok=True)
     shutil.copy(EXAMPLES / "fault-injection.toml", rigs / "fault-injection.toml")
     shutil.copy(EXAMPLES / "inspection-cell" / "rig.toml", rigs / "inspection-cell.toml")
+    shutil.copy(EXAMPLES / "sfnc-cameras.toml", rigs / "sfnc-cameras.toml")
     for name, text in RIGS.items():
         (rigs / name).write_text(text)
     for frame in ("part_00.png", "part_03.png"):
