@@ -2,14 +2,18 @@
 // on buffers of the same size: one buffer written again and again (which the caches may hold), and
 // 16 buffers written in turn, as an acquisition with 16 queued buffers writes them. Then what one
 // pass of a transformed image costs: 640 x 480 frames cropped out of a larger sensor, binned 2 x 2
-// from one, and with gain and gamma, next to Generate of the same size.
+// from one, and with gain and gamma, next to Generate of the same size. Last, whole grabs from an
+// SFNC camera (settings, pacing, rendering) as fast as its shortest exposure lets it run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "framegrabber/Quibbon.h"
+#include "simulator/Camera.h"
 #include "simulator/PatternGenerator.h"
+#include "simulator/SfncRegisters.h"
 #include "simulator/TransformedSource.h"
 
 namespace {
@@ -97,6 +101,44 @@ void BM_Transform(benchmark::State& state, uint32_t format, Transform transform)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.PayloadSize()));
 }
 
+// An SFNC camera of a 640 x 480 sensor at its shortest exposure (1 us) and without a frame-rate
+// limit; the exposure scales the samples, so every frame takes the transform pass. With crop, a
+// 320 x 240 region of it.
+void BM_SfncGrab(benchmark::State& state, uint32_t format, bool crop) {
+    namespace Sfnc = Quibbon::Sim::Sfnc;
+    Quibbon::Sim::CameraConfig config;
+    config.identity = {"Sfnc", "Quarvo", "QS-640", "SFNC0000", "Bench", format};
+    config.profile = Quibbon::Sim::CameraProfile::Sfnc;
+    Quibbon::Sim::Camera camera(config);
+    std::string error;
+    const auto write = [&](uint64_t address, const auto& value) {
+        if (camera.WriteRegisters(address, &value, sizeof value, error) != Quibbon::kOk) {
+            state.SkipWithError(error.c_str());
+        }
+    };
+    write(Sfnc::kAcquisitionFrameRateEnable, uint32_t{0});
+    write(Sfnc::kExposureTime, 1.0);
+    if (crop) {
+        write(Sfnc::kWidth, uint32_t{320});
+        write(Sfnc::kHeight, uint32_t{240});
+        write(Sfnc::kOffsetX, uint32_t{101});
+    }
+    write(Sfnc::kAcquisitionStart, uint32_t{1});
+    std::vector<uint8_t> buffer(640 * 480 * 4);
+    Quibbon::Sim::GrabSession session;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        Quibbon::FrameInfo info{};
+        if (camera.Grab(session, buffer.data(), buffer.size(), 1000, &info) != Quibbon::kOk) {
+            state.SkipWithError("the grab failed");
+            break;
+        }
+        bytes += info.payloadSize;
+    }
+    camera.CloseSession(session);
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
 #define QUARVO_SIZES Args({640, 480, 1})->Args({640, 480, 16})->Args({2048, 2048, 1})->Args({2048, 2048, 16}) \
                          ->Args({4096, 3072, 1})->Args({4096, 3072, 16})->UseRealTime()
 #define QUARVO_FORMAT_BENCHMARKS(name, code)                 \
@@ -117,6 +159,9 @@ BENCHMARK_CAPTURE(BM_Transform, Mono8/gain_gamma/640x480, kMono8, Transform::kGa
 BENCHMARK_CAPTURE(BM_Transform, RGB8/crop/640x480, kRGB8, Transform::kCrop)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Transform, RGB8/binning2x2/640x480, kRGB8, Transform::kBinning)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Transform, RGB8/gain_gamma/640x480, kRGB8, Transform::kGainGamma)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SfncGrab, Mono8/640x480, kMono8, false)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SfncGrab, Mono8/crop320x240, kMono8, true)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SfncGrab, RGB8/640x480, kRGB8, false)->UseRealTime();
 
 }  // namespace
 
