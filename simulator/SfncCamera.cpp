@@ -157,88 +157,81 @@ int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, s
         return kNoRegister;
     }
     std::memset(bytes, 0, size);
-    switch (reg->kind) {
-        case RegisterKind::String: {
-            std::string text;
-            switch (address) {
-                case kDeviceVendorName: text = m_identity.vendor; break;
-                case kDeviceModelName: text = m_identity.model; break;
-                case kDeviceSerialNumber: text = m_identity.serialNumber; break;
-                case kDeviceFirmwareVersion: text = kFirmwareVersion; break;
-                case kDeviceUserID: text = m_userID; break;
-                default: break;
-            }
-            std::memcpy(bytes, text.data(), std::min<uint64_t>(text.size(), size - 1));
-            return kOk;
-        }
-        case RegisterKind::Float: {
-            double value = 0.0;
-            ReadFloat(address, value);
-            std::memcpy(bytes, &value, sizeof value);
-            return kOk;
-        }
-        default: {
-            uint32_t value = 0;
-            ReadNumber(address, value);
-            std::memcpy(bytes, &value, sizeof value);
-            return kOk;
-        }
+    if (reg->kind == RegisterKind::String) {
+        const std::string text = TextAt(address);
+        std::memcpy(bytes, text.data(), std::min<uint64_t>(text.size(), size - 1));
+    } else if (reg->kind == RegisterKind::Float) {
+        const double value = FloatAt(address);
+        std::memcpy(bytes, &value, sizeof value);
+    } else {
+        const uint32_t value = NumberAt(address);
+        std::memcpy(bytes, &value, sizeof value);
+    }
+    return kOk;
+}
+
+std::string SfncCamera::TextAt(uint64_t address) const {
+    switch (address) {
+        case kDeviceVendorName: return m_identity.vendor;
+        case kDeviceModelName: return m_identity.model;
+        case kDeviceSerialNumber: return m_identity.serialNumber;
+        case kDeviceFirmwareVersion: return kFirmwareVersion;
+        default: return m_userID;
     }
 }
 
-bool SfncCamera::ReadNumber(uint64_t address, uint32_t& value) const {
+uint32_t SfncCamera::NumberAt(uint64_t address) const {
     const Settings& s = m_settings;
     const Trigger& trigger = s.triggers[s.triggerSelector];
     switch (address) {
-        case kSensorWidth: value = m_sensorWidth; return true;
-        case kSensorHeight: value = m_sensorHeight; return true;
-        case kWidthMax: value = Max(0); return true;
-        case kHeightMax: value = Max(1); return true;
-        case kWidth: value = s.width; return true;
-        case kHeight: value = s.height; return true;
-        case kOffsetX: value = s.offsetX; return true;
-        case kOffsetY: value = s.offsetY; return true;
-        case kPixelFormat: value = s.pixelFormat; return true;
-        case kReverseX: value = s.reverseX; return true;
-        case kReverseY: value = s.reverseY; return true;
-        case kBinningHorizontal: value = s.binning[0]; return true;
-        case kBinningVertical: value = s.binning[1]; return true;
-        case kBinningHorizontalMode: value = s.binningMode[0]; return true;
-        case kBinningVerticalMode: value = s.binningMode[1]; return true;
-        case kDecimationHorizontal: value = s.decimation[0]; return true;
-        case kDecimationVertical: value = s.decimation[1]; return true;
-        case kTestPattern: value = s.testPattern; return true;
-        case kAcquisitionMode: value = s.acquisitionMode; return true;
-        case kAcquisitionFrameCount: value = s.frameCount; return true;
-        case kAcquisitionFrameRateEnable: value = s.frameRateEnable; return true;
-        case kTriggerSelector: value = s.triggerSelector; return true;
-        case kTriggerMode: value = trigger.mode; return true;
-        case kTriggerSource: value = trigger.source; return true;
-        case kTriggerActivation: value = trigger.activation; return true;
-        case kExposureMode: value = 1; return true;
-        case kExposureAuto: value = s.exposureAuto; return true;
-        case kGainSelector: value = 0; return true;
-        case kGainAuto: value = s.gainAuto; return true;
-        case kPayloadSize: value = PayloadSize(); return true;
-        case kTLParamsLocked: value = (s.paramsLocked != 0 || m_grabbing) ? 1 : 0; return true;
-        default: value = 0; return true;  // commands read 0: done
+        case kSensorWidth: return m_sensorWidth;
+        case kSensorHeight: return m_sensorHeight;
+        case kWidthMax: return Max(0);
+        case kHeightMax: return Max(1);
+        case kWidth: return s.width;
+        case kHeight: return s.height;
+        case kOffsetX: return s.offsetX;
+        case kOffsetY: return s.offsetY;
+        case kPixelFormat: return s.pixelFormat;
+        case kReverseX: return s.reverseX;
+        case kReverseY: return s.reverseY;
+        case kBinningHorizontal: return s.binning[0];
+        case kBinningVertical: return s.binning[1];
+        case kBinningHorizontalMode: return s.binningMode[0];
+        case kBinningVerticalMode: return s.binningMode[1];
+        case kDecimationHorizontal: return s.decimation[0];
+        case kDecimationVertical: return s.decimation[1];
+        case kTestPattern: return s.testPattern;
+        case kAcquisitionMode: return s.acquisitionMode;
+        case kAcquisitionFrameCount: return s.frameCount;
+        case kAcquisitionFrameRateEnable: return s.frameRateEnable;
+        case kTriggerSelector: return s.triggerSelector;
+        case kTriggerMode: return trigger.mode;
+        case kTriggerSource: return trigger.source;
+        case kTriggerActivation: return trigger.activation;
+        case kExposureMode: return 1;
+        case kExposureAuto: return s.exposureAuto;
+        case kGainSelector: return 0;
+        case kGainAuto: return s.gainAuto;
+        case kPayloadSize: return PayloadSize();
+        case kTLParamsLocked: return (s.paramsLocked != 0 || m_grabbing) ? 1 : 0;
+        default: return 0;  // commands read 0: done
     }
 }
 
-bool SfncCamera::ReadFloat(uint64_t address, double& value) const {
+double SfncCamera::FloatAt(uint64_t address) const {
     const Settings& s = m_settings;
     switch (address) {
-        case kDeviceTemperature: value = Temperature(CameraClock::now()); return true;
-        case kAcquisitionFrameRate: value = s.frameRate; return true;
-        case kTriggerDelay: value = s.triggers[s.triggerSelector].delayUs; return true;
-        case kExposureTime: value = s.exposureUs; return true;
+        case kDeviceTemperature: return Temperature(CameraClock::now());
+        case kAcquisitionFrameRate: return s.frameRate;
+        case kTriggerDelay: return s.triggers[s.triggerSelector].delayUs;
+        case kExposureTime: return s.exposureUs;
         case kAcquisitionResultingFrameRate:
-            value = 1e9 / static_cast<double>(std::chrono::nanoseconds(Interval()).count());
-            return true;
-        case kGain: value = s.gainDb; return true;
-        case kBlackLevel: value = s.blackLevel; return true;
-        case kGamma: value = s.gamma; return true;
-        default: value = 0.0; return false;
+            return 1e9 / static_cast<double>(std::chrono::nanoseconds(Interval()).count());
+        case kGain: return s.gainDb;
+        case kBlackLevel: return s.blackLevel;
+        case kGamma: return s.gamma;
+        default: return 0.0;
     }
 }
 
@@ -284,7 +277,7 @@ void SfncCamera::Write(uint64_t address, const uint8_t* data, uint64_t size, Cam
         if (!std::isfinite(value)) {
             Refuse(FeatureOf(reg).c_str(), value, "is not a number.");
         }
-        WriteFloat(address, value, control);
+        WriteFloat(address, value);
         return;
     }
     uint32_t value = 0;
@@ -375,7 +368,7 @@ void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& co
     }
 }
 
-void SfncCamera::WriteFloat(uint64_t address, double value, CameraControl& /*control*/) {
+void SfncCamera::WriteFloat(uint64_t address, double value) {
     Settings& s = m_settings;
     switch (address) {
         case kAcquisitionFrameRate:

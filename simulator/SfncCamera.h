@@ -76,7 +76,7 @@ private:
 
     void Write(uint64_t address, const uint8_t* data, uint64_t size, CameraControl& control);
     void WriteNumber(uint64_t address, uint32_t value, CameraControl& control);
-    void WriteFloat(uint64_t address, double value, CameraControl& control);
+    void WriteFloat(uint64_t address, double value);
     void WriteSize(uint32_t axis, uint32_t value);
     void WriteOffset(uint32_t axis, uint32_t value);
     void WriteFactor(uint32_t (&factors)[2], uint32_t axis, uint32_t value);
@@ -86,8 +86,9 @@ private:
     void StartCommand(CameraControl& control);
     void RequireUnlocked(const char* feature, double value) const;
 
-    bool ReadNumber(uint64_t address, uint32_t& value) const;
-    bool ReadFloat(uint64_t address, double& value) const;
+    std::string TextAt(uint64_t address) const;
+    uint32_t NumberAt(uint64_t address) const;
+    double FloatAt(uint64_t address) const;
     uint32_t Max(uint32_t axis) const;
     uint32_t PayloadSize() const;
     uint32_t ScenePattern() const;

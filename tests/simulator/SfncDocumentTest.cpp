@@ -1,6 +1,6 @@
 // The SFNC camera's GenApi document evaluated by a GenApi engine (Aravis) on a block of memory in
 // place of the camera: the register table against the document's register nodes, every feature
-// against the register layout, the ranges, selectors and locks, and the cache invalidation that
+// against the register layout, the enumerations, the locks, and the cache invalidation that
 // keeps a GenApi cache from showing stale values.
 #include <gtest/gtest.h>
 
@@ -264,14 +264,6 @@ std::vector<std::string> Names(const GSList* list) {
     return names;
 }
 
-std::vector<std::string> NodeNames(const GSList* list) {
-    std::vector<std::string> names;
-    for (; list != nullptr; list = list->next) {
-        names.emplace_back(arv_gc_feature_node_get_name(ARV_GC_FEATURE_NODE(list->data)));
-    }
-    return names;
-}
-
 // Every feature: its category, type, access and tool tip, and the register it reads and writes.
 // All registers hold a different value at once, so a feature wired to the wrong one reads the wrong
 // value.
@@ -401,80 +393,6 @@ TEST_F(SfncNodeMap, EnumerationsCarryTheCameraValues) {
 
 // The region's limits follow the largest image and each other, also when the camera changes the
 // largest image after a binning write (the cache must not keep the old one).
-TEST_F(SfncNodeMap, RegionLimitsFollowTheLargestImage) {
-    Poke<uint32_t>(kWidthMax, 640);
-    Poke<uint32_t>(kHeightMax, 480);
-    Poke<uint32_t>(kWidth, 320);
-    Poke<uint32_t>(kHeight, 240);
-    Poke<uint32_t>(kBinningHorizontal, 1);
-    EXPECT_EQ(640, IntegerMax("Width"));
-    EXPECT_EQ(480, IntegerMax("Height"));
-    EXPECT_EQ(320, IntegerMax("OffsetX"));
-    EXPECT_EQ(240, IntegerMax("OffsetY"));
-
-    EXPECT_EQ("", SetInteger("Width", 324));
-    EXPECT_EQ((std::vector<uint8_t>{0x44, 0x01, 0x00, 0x00}),
-              std::vector<uint8_t>(memory.begin() + kWidth, memory.begin() + kWidth + 4));
-    EXPECT_EQ(316, IntegerMax("OffsetX"));
-    EXPECT_EQ(4, Checked("Width", [&](GError** e) {
-                  return arv_gc_integer_get_inc(ARV_GC_INTEGER(Node("Width")), e);
-              }));
-    EXPECT_NE("", SetInteger("Width", 2)) << "a width under the minimum of 4";
-
-    EXPECT_EQ("", SetInteger("OffsetX", 101));
-    EXPECT_EQ(101u, Peek<uint32_t>(kOffsetX));
-    EXPECT_EQ(536, IntegerMax("Width")) << "640 - 101, down to a multiple of 4";
-    EXPECT_NE("", SetInteger("Width", 540));
-    EXPECT_EQ("", SetInteger("OffsetY", 40));
-    EXPECT_EQ(440, IntegerMax("Height"));
-    EXPECT_NE("", SetInteger("OffsetY", 241)) << "beyond HeightMax - Height";
-
-    // What the camera does on a binning write: half the largest width, the region shrunk into it.
-    EXPECT_EQ("", SetInteger("BinningHorizontal", 2));
-    Poke<uint32_t>(kWidthMax, 320);
-    Poke<uint32_t>(kWidth, 200);
-    Poke<uint32_t>(kOffsetX, 100);
-    EXPECT_EQ(320, Integer("WidthMax"));
-    EXPECT_EQ(220, IntegerMax("Width"));
-    EXPECT_EQ(120, IntegerMax("OffsetX"));
-}
-
-// The trigger features answer for the selected trigger at fixed addresses, and the gain for the
-// selected gain: after a selector write, the node map must read them again.
-TEST_F(SfncNodeMap, SelectedFeaturesFollowTheirSelector) {
-    EXPECT_EQ((std::vector<std::string>{"TriggerMode", "TriggerSoftware", "TriggerSource", "TriggerActivation",
-                                        "TriggerDelay"}),
-              NodeNames(arv_gc_selector_get_selected_features(ARV_GC_SELECTOR(Node("TriggerSelector")))));
-    EXPECT_EQ(std::vector<std::string>{"Gain"},
-              NodeNames(arv_gc_selector_get_selected_features(ARV_GC_SELECTOR(Node("GainSelector")))));
-
-    Poke<uint32_t>(kTriggerMode, 1);
-    Poke<uint32_t>(kTriggerSource, kSourceLine0);
-    Poke<uint32_t>(kTriggerActivation, 1);
-    Poke<double>(kTriggerDelay, 250.0);
-    EXPECT_EQ("FrameStart", Enumeration("TriggerSelector"));
-    EXPECT_EQ("On", Enumeration("TriggerMode"));
-    EXPECT_EQ("Line0", Enumeration("TriggerSource"));
-    EXPECT_EQ("FallingEdge", Enumeration("TriggerActivation"));
-    EXPECT_EQ(250.0, Float("TriggerDelay"));
-
-    EXPECT_EQ("", SetEnumeration("TriggerSelector", "AcquisitionStart"));
-    EXPECT_EQ(uint32_t{kAcquisitionStartTrigger}, Peek<uint32_t>(kTriggerSelector));
-    // The camera now answers for the acquisition start trigger at the same addresses.
-    Poke<uint32_t>(kTriggerMode, 0);
-    Poke<uint32_t>(kTriggerSource, kSourceSoftware);
-    Poke<uint32_t>(kTriggerActivation, 0);
-    Poke<double>(kTriggerDelay, 0.0);
-    EXPECT_EQ("Off", Enumeration("TriggerMode"));
-    EXPECT_EQ("Software", Enumeration("TriggerSource"));
-    EXPECT_EQ("RisingEdge", Enumeration("TriggerActivation"));
-    EXPECT_EQ(0.0, Float("TriggerDelay"));
-    EXPECT_EQ("", SetEnumeration("TriggerMode", "On"));
-    EXPECT_EQ(1u, Peek<uint32_t>(kTriggerMode));
-}
-
-// While TLParamsLocked is 1, the features that change the payload or the acquisition's course are
-// locked; the others are not.
 TEST_F(SfncNodeMap, TLParamsLockedLocksThePayloadFeatures) {
     const std::set<std::string> locked{"Width", "Height", "PixelFormat", "BinningHorizontal", "BinningVertical",
                                        "DecimationHorizontal", "DecimationVertical", "AcquisitionMode",
