@@ -111,6 +111,10 @@ constexpr uint64_t kInfoTextSize = 512;
 constexpr int32_t kStreamInfoNumStarted = 6;    // uint64_t
 constexpr int32_t kStreamInfoIsGrabbing = 7;    // one byte, non-zero while started
 constexpr int32_t kStreamInfoGrabVersion = 8;   // uint32_t, 1: slot 8 (Grab) exists as declared here
+// uint32_t, 1: Grab fills a FrameRecord (below) when the caller sets info->reserved to
+// sizeof(FrameRecord) before the call; otherwise it writes a FrameInfo only. Components that do not
+// answer this number always write a FrameInfo only.
+constexpr int32_t kStreamInfoFrameRecord = 9;
 
 // Flags of IDataStream::StartAcquisition / StopAcquisition; other bits are ignored.
 constexpr int32_t kStreamOnly = 1;  // arm or disarm this stream object only, not the camera
@@ -145,6 +149,22 @@ struct FrameInfo {
     uint32_t reserved;       // 0
 };
 static_assert(sizeof(FrameInfo) == 40, "frame record layout");
+
+// A FrameInfo with what a camera itself knows of the frame (kStreamInfoFrameRecord). On return
+// info.reserved still holds sizeof(FrameRecord).
+struct FrameRecord {
+    FrameInfo info;
+    // The camera's time stamp of the frame in nanoseconds, or 0 when the camera has none (the
+    // caller then stamps the frame itself).
+    uint64_t timestamp;
+    // Non-zero when the payload is the image followed by chunks in the GigE Vision layout: the
+    // image is the first chunk, every chunk is its data followed by its 4-byte ID and 4-byte length
+    // (big-endian), so the chunks are read from the payload's end. The number changes whenever the
+    // set of chunks changes.
+    uint32_t chunkLayoutId;
+    uint32_t imageSize;  // bytes of the image at the start of the payload
+};
+static_assert(sizeof(FrameRecord) == 56, "extended frame record layout");
 
 class ISystem {
 public:

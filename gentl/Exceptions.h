@@ -41,6 +41,7 @@ QUARVO_GENTL_EXCEPTION(not_available_exception, -1014)
 QUARVO_GENTL_EXCEPTION(invalid_address_exception, -1015)
 QUARVO_GENTL_EXCEPTION(buffer_too_small_exception, -1016)
 QUARVO_GENTL_EXCEPTION(invalid_index_exception, -1017)
+QUARVO_GENTL_EXCEPTION(parsing_chunk_data_exception, -1018)
 QUARVO_GENTL_EXCEPTION(invalid_value_exception, -1019)
 QUARVO_GENTL_EXCEPTION(busy_exception, -1022)
 

@@ -1,9 +1,13 @@
 // Exported Data Stream functions: buffers, acquisition and information of an open data stream.
+#include <algorithm>
+#include <vector>
+
 #include "gentl/ArgumentChecks.h"
 #include "gentl/CatchFrame.h"
 #include "gentl/InfoWriters.h"
 #include "gentl/MsgComposer.h"
 #include "modules/BufferInfo.h"
+#include "modules/ChunkTrailer.h"
 #include "modules/DataStream.h"
 #include "modules/Device.h"
 #include "modules/Interface.h"
@@ -13,8 +17,44 @@ using namespace GenTL;
 namespace {
 
 constexpr FrameOptions kUnknownErrorFrame{0, "Unknown Error"};
+// The one chunk of a chunk-only payload: a frame counter over the first bytes.
 constexpr uint64_t kChunkID = 123;
 constexpr size_t kChunkLength = 4;
+
+// One piece of information of a buffer, raising what DSGetBufferInfo reports.
+template <typename T>
+T BufferInfo(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, BUFFER_INFO_CMD iInfoCmd) {
+    T value{};
+    size_t size = sizeof value;
+    INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+    if (const GC_ERROR code = DSGetBufferInfo(hDataStream, hBuffer, iInfoCmd, &type, &value, &size);
+        code != GC_ERR_SUCCESS) {
+        throw gentl_exception(code, MsgComposer("Unable to read the buffer's information %d.", iInfoCmd));
+    }
+    return value;
+}
+
+// The chunks of a delivered image with chunks: none when the payload is incomplete, since its
+// chunks are read from its end.
+std::vector<SINGLE_CHUNK_DATA> ImageChunks(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer) {
+    if (BufferInfo<uint8_t>(hDataStream, hBuffer, BUFFER_INFO_IS_INCOMPLETE) != 0) {
+        return {};
+    }
+    const auto* base = static_cast<const uint8_t*>(BufferInfo<void*>(hDataStream, hBuffer, BUFFER_INFO_BASE));
+    return ParseChunkTrailer(base, BufferInfo<size_t>(hDataStream, hBuffer, BUFFER_INFO_SIZE_FILLED));
+}
+
+void ListChunks(const std::vector<SINGLE_CHUNK_DATA>& chunks, SINGLE_CHUNK_DATA* pChunkData, size_t* piNumChunks) {
+    CheckParameter(piNumChunks, "piNumChunks");
+    if (pChunkData != nullptr && *piNumChunks < chunks.size()) {
+        throw buffer_too_small_exception(MsgComposer("The buffer holds %zu chunks; pChunkData has room for %zu.",
+                                                     chunks.size(), *piNumChunks));
+    }
+    if (pChunkData != nullptr) {
+        std::copy(chunks.begin(), chunks.end(), pChunkData);
+    }
+    *piNumChunks = chunks.size();
+}
 
 void CheckStreamHandle(DS_HANDLE hDataStream) { CheckHandle(hDataStream, "hDataStream"); }
 
@@ -300,10 +340,19 @@ GC_API DSGetBufferChunkData(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, SINGLE
         if (const int code = g_Controller.Check_Setup_And_Transport_Initialized_With_Open_Interface()) {
             return code;
         }
-        uint8_t chunk = 0;
-        size_t size = sizeof chunk;
-        INFO_DATATYPE type = INFO_DATATYPE_BOOL8;
-        DSGetBufferInfo(hDataStream, hBuffer, BUFFER_INFO_CONTAINS_CHUNKDATA, &type, &chunk, &size);
+        // A bad handle is reported as DSGetBufferInfo reports it.
+        size_t payloadType = 0;
+        size_t size = sizeof payloadType;
+        INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
+        if (const GC_ERROR code = DSGetBufferInfo(hDataStream, hBuffer, BUFFER_INFO_PAYLOADTYPE, &type, &payloadType, &size);
+            code != GC_ERR_SUCCESS) {
+            return code;
+        }
+        if (payloadType == PAYLOAD_TYPE_CHUNK_DATA) {
+            ListChunks(ImageChunks(hDataStream, hBuffer), pChunkData, piNumChunks);
+            return RecordSuccess();
+        }
+        const uint8_t chunk = BufferInfo<uint8_t>(hDataStream, hBuffer, BUFFER_INFO_CONTAINS_CHUNKDATA);
         if (pChunkData == nullptr) {
             if (piNumChunks != nullptr) {
                 *piNumChunks = chunk != 0 ? 1 : 0;

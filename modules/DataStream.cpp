@@ -108,6 +108,10 @@ void CDataStream::OpenFrameGrabberStream() {
     uint32_t version = 0;
     uint64_t size = sizeof version;
     m_b_has_grab = m_p_fg_stream->GetInfo(Quibbon::kStreamInfoGrabVersion, &version, &size) >= 0 && version >= 1;
+    version = 0;
+    size = sizeof version;
+    m_b_has_frame_record = m_b_has_grab &&
+                           m_p_fg_stream->GetInfo(Quibbon::kStreamInfoFrameRecord, &version, &size) >= 0 && version >= 1;
 }
 
 void CDataStream::InitPort() {

@@ -108,11 +108,12 @@ private:
     // acquisition stops.
     CBufferInfo* TakeFromInputPool();
     // Fills the buffer through the frame grabber; the frame-grabber result.
-    int32_t Fill(CBufferInfo& buffer, Quibbon::FrameInfo& info);
+    // record.info is always written; the rest only by a frame grabber that fills frame records.
+    int32_t Fill(CBufferInfo& buffer, Quibbon::FrameRecord& record);
     int32_t FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& info);
     // Deliver and ReturnToInputPool put the held buffer into a queue and then clear pHeld, so that
     // a failure after that point never puts it in a second place.
-    void Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult);
+    void Deliver(CBufferInfo*& pHeld, const Quibbon::FrameRecord& record, int32_t iResult);
     void ReturnToInputPool(CBufferInfo*& pHeld, int32_t iResult);
     void EndOnFailure(CBufferInfo* pHeld, const char* sReason) noexcept;
     bool Acquiring() const;
@@ -128,6 +129,7 @@ private:
     Quibbon::IDataStream* m_p_fg_stream = nullptr;
     // Whether the frame grabber offers its grab (written to the buffer with its description).
     bool m_b_has_grab = false;
+    bool m_b_has_frame_record = false;  // its Grab fills a Quibbon::FrameRecord on request
 
     std::mutex m_mutex_input;
     std::condition_variable m_cv_input;

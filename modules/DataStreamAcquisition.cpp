@@ -27,6 +27,7 @@ constexpr auto kInputWait = std::chrono::milliseconds(500);
 // changes or the acquisition stops) before it tries again, so that it never spins.
 constexpr auto kRetryPause = std::chrono::milliseconds(10);
 constexpr uint64_t kPayloadTypeImage = 1;     // PAYLOAD_TYPE_IMAGE
+constexpr uint64_t kPayloadTypeChunkData = 4;  // PAYLOAD_TYPE_CHUNK_DATA: an image with chunks
 constexpr uint64_t kPayloadTypeChunkOnly = 8;  // PAYLOAD_TYPE_CHUNK_ONLY
 
 uint32_t ReadParameter(Quibbon::IDevice* pDevice, int32_t iParameter) {
@@ -116,10 +117,10 @@ void CDataStream::AcqThreadProc() noexcept {
             if (held == nullptr) {
                 continue;
             }
-            Quibbon::FrameInfo info{};
-            const int32_t result = Fill(*held, info);
+            Quibbon::FrameRecord record{};
+            const int32_t result = Fill(*held, record);
             if (result >= 0) {
-                Deliver(held, info, result);
+                Deliver(held, record, result);
             } else {
                 ReturnToInputPool(held, result);
             }
@@ -171,15 +172,20 @@ CBufferInfo* CDataStream::TakeFromInputPool() {
     return buffer;
 }
 
-int32_t CDataStream::Fill(CBufferInfo& buffer, Quibbon::FrameInfo& info) {
+int32_t CDataStream::Fill(CBufferInfo& buffer, Quibbon::FrameRecord& record) {
     if (m_p_fg_stream == nullptr || !buffer.HasMemory()) {
         return Quibbon::kFailed;
     }
     if (!m_b_has_grab) {
-        return FillWithoutGrab(buffer, info);
+        return FillWithoutGrab(buffer, record.info);
     }
     uint64_t size = buffer.Size();
-    return m_p_fg_stream->Grab(buffer.Buffer(), &size, kGrabTimeoutMs, &info);
+    record.info.reserved = m_b_has_frame_record ? sizeof record : 0;
+    const int32_t result = m_p_fg_stream->Grab(buffer.Buffer(), &size, kGrabTimeoutMs, &record.info);
+    if (record.info.reserved != sizeof record) {
+        record = Quibbon::FrameRecord{record.info, 0, 0, 0};  // a plain FrameInfo came back
+    }
+    return result;
 }
 
 // A frame grabber without its grab fills a whole payload of the camera's size and reports the
@@ -208,7 +214,9 @@ int32_t CDataStream::FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& in
     return fits ? Quibbon::kOk : Quibbon::kTruncated;
 }
 
-void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult) {
+void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameRecord& record, int32_t iResult) {
+    const Quibbon::FrameInfo& info = record.info;
+    const bool chunked = record.chunkLayoutId != 0;
     CBufferInfo& buffer = *pHeld;
     const bool truncated = iResult == Quibbon::kTruncated;
     const bool incomplete = truncated || (info.flags & Quibbon::kFrameIncomplete) != 0;
@@ -220,15 +228,19 @@ void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, i
     buffer.m_i_height.store(info.height, kRelaxed);
     buffer.m_i_delivered_image_height.store(info.height, kRelaxed);
     buffer.m_i_pixel_format.store(info.pixelFormat, kRelaxed);
-    buffer.m_i_chunk_layout_id.store(0, kRelaxed);
-    buffer.m_b_contains_chunk_data.store(info.chunkMode != 0, kRelaxed);
-    buffer.m_i_payload_type.store(info.chunkMode != 0 ? kPayloadTypeChunkOnly : kPayloadTypeImage, kRelaxed);
+    buffer.m_i_chunk_layout_id.store(record.chunkLayoutId, kRelaxed);
+    buffer.m_b_contains_chunk_data.store(chunked || info.chunkMode != 0, kRelaxed);
+    buffer.m_i_payload_type.store(chunked                ? kPayloadTypeChunkData
+                                  : info.chunkMode != 0 ? kPayloadTypeChunkOnly
+                                                        : kPayloadTypeImage,
+                                  kRelaxed);
     buffer.m_i_delivered_chunk_payload_size.store(info.filledSize, kRelaxed);
     buffer.m_i_data_size.store(info.filledSize, kRelaxed);
     buffer.m_i_size_filled.store(info.filledSize, kRelaxed);
     buffer.m_b_data_larger_than_buffer.store(truncated, kRelaxed);
     buffer.m_b_is_incomplete.store(incomplete, kRelaxed);
-    buffer.SetTimestamp(GetTimeStamp());
+    // A camera with a clock stamps its frames (and their chunks) itself.
+    buffer.SetTimestamp(record.timestamp != 0 ? record.timestamp : GetTimeStamp());
     const uint64_t frameID = m_i_frame_counter + info.droppedBefore;
     buffer.m_i_frame_id.store(frameID, kRelaxed);
     buffer.m_b_image_present.store(true, kRelaxed);

@@ -190,7 +190,8 @@ bool Camera::Triggered() const {
 
 bool Camera::FrameReady(Clock::time_point now) const { return Triggered() && now >= NextDue(now); }
 
-int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info) {
+int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info,
+                     FrameRecord* record) {
     if (buffer == nullptr) {
         return kFailed;
     }
@@ -218,13 +219,21 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     const uint64_t payload = taken.info.payloadSize;
     const uint64_t written = std::min(taken.incomplete ? payload / 2 : payload, capacity);
     auto* bytes = static_cast<uint8_t*>(buffer);
-    Source(taken.shape)->RenderPrefix(taken.info.frameNumber, bytes, written);
+    const uint64_t image = std::min<uint64_t>(written, taken.imageSize);
+    Source(taken.shape)->RenderPrefix(taken.info.frameNumber, bytes, image);
     if (taken.info.chunkMode != 0) {
         WriteFrameChunk(bytes, taken.info.frameNumber, written);
     }
+    // The chunks follow the image; a payload cut short keeps only what fits.
+    std::copy_n(taken.chunks.trailer.data(), written - image, bytes + image);
     if (info != nullptr) {
         *info = taken.info;
         info->filledSize = static_cast<uint32_t>(written);
+    }
+    if (record != nullptr) {
+        record->timestamp = taken.timestamp;
+        record->chunkLayoutId = taken.chunks.layoutId;
+        record->imageSize = taken.imageSize;
     }
     return payload > capacity ? kTruncated : kOk;
 }
@@ -323,8 +332,11 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         taken.info.width = taken.shape.geometry.width;
         taken.info.height = taken.shape.geometry.height;
         taken.info.pixelFormat = taken.shape.sensor.pixelFormat;
-        taken.info.payloadSize = static_cast<uint32_t>(
+        taken.imageSize = static_cast<uint32_t>(
             PayloadSize(*FindPixelFormat(taken.info.pixelFormat), taken.info.width, taken.info.height));
+        taken.timestamp = m_model->Timestamp(now);
+        taken.chunks = m_model->Chunks(number, taken.timestamp, taken.imageSize);
+        taken.info.payloadSize = taken.imageSize + static_cast<uint32_t>(taken.chunks.trailer.size());
         taken.info.chunkMode = m_model->ChunkMode() ? 1 : 0;
         taken.info.frameNumber = number;
         taken.info.flags = fate.incomplete ? kFrameIncomplete : 0;

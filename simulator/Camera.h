@@ -76,8 +76,10 @@ public:
     // kTruncated when the payload is larger than capacity. Fails without writing when the
     // session is closed (kFailed) or disarmed or the camera stops (kStopped), the time-out passes
     // (kTimedOut) or a fault fails the frame (kCameraError). info, when given, describes the
-    // frame written.
-    int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info);
+    // frame written; record, when given, receives the camera's stamp and chunk layout of it (its
+    // info member is not written).
+    int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info,
+                 FrameRecord* record = nullptr);
     // Marks the session closed, wakes its grabs and returns once none of them is running.
     void CloseSession(GrabSession& session);
     // Grabs now waiting (for a frame, a delay or a time-out), of all sessions.
@@ -101,6 +103,9 @@ private:
         FrameShape shape;
         FrameInfo info;
         bool incomplete;
+        uint32_t imageSize;
+        uint64_t timestamp;
+        FrameChunks chunks;
     };
 
     // What the model may ask, with the lock held.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/FrameShape.h"
@@ -42,6 +43,13 @@ struct FrameTiming {
     CameraClock::duration delay;     // from a trigger to its frame
 };
 
+// The chunks a frame carries after its image, in the GigE Vision layout (FrameRecord in
+// Quibbon.h): the bytes that follow the image, starting with the image's own ID and length.
+struct FrameChunks {
+    std::vector<uint8_t> trailer;
+    uint32_t layoutId = 0;  // 0: the frame carries no such chunks
+};
+
 class CameraModel {
 public:
     virtual ~CameraModel() = default;
@@ -60,6 +68,14 @@ public:
     // The next frame's image and whether the frame carries the chunk of today's cameras.
     virtual FrameShape Shape() const = 0;
     virtual bool ChunkMode() const { return false; }
+    // The camera's time stamp of a frame taken at that time, in nanoseconds; 0 for a camera
+    // without a clock of its own.
+    virtual uint64_t Timestamp(CameraClock::time_point /*when*/) const { return 0; }
+    // The chunks of the frame about to be taken, with its number, stamp and image size, from the
+    // settings it is taken with; none by default.
+    virtual FrameChunks Chunks(uint32_t /*frameNumber*/, uint64_t /*timestamp*/, uint32_t /*imageSize*/) const {
+        return {};
+    }
     virtual FrameTiming Timing() const = 0;
     // The first edge of the trigger line's active kind after that time (line triggers only).
     virtual CameraClock::time_point NextLineEdge(CameraClock::time_point after) const { return after; }

@@ -1,13 +1,14 @@
 #include "simulator/SfncCamera.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
-#include "simulator/ImageReplay.h"
 #include "simulator/ImageReplay.h"
 #include "simulator/SfncDocument.h"
 #include "simulator/SfncRegisters.h"
@@ -40,7 +41,8 @@ constexpr char kDocumentFileName[] = "QuarvoSfncCamera.xml";
 // The registers a real camera locks while it acquires (the document's pIsLocked features).
 constexpr uint64_t kLockedRegisters[] = {kWidth,           kHeight,          kPixelFormat,
                                          kBinningHorizontal, kBinningVertical, kDecimationHorizontal,
-                                         kDecimationVertical, kAcquisitionMode, kAcquisitionFrameCount};
+                                         kDecimationVertical, kAcquisitionMode, kAcquisitionFrameCount,
+                                         kChunkModeActive,   kChunkEnable};
 constexpr const char* kAxisNames[2][4] = {{"Width", "OffsetX", "BinningHorizontal", "DecimationHorizontal"},
                                           {"Height", "OffsetY", "BinningVertical", "DecimationVertical"}};
 
@@ -70,6 +72,27 @@ std::string FeatureOf(const RegisterNode& reg) {
     return name.substr(0, name.size() - 3);
 }
 
+// Bytes of each chunk's data (ChunkSelectorValue order).
+constexpr uint32_t kChunkLengths[kChunkCount] = {8, 8, 8, 8, 4, 4, 4};
+// Bytes of a chunk's ID and length after its data.
+constexpr uint32_t kChunkTrailer = 8;
+
+void AppendBigEndian(std::vector<uint8_t>& bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        bytes.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+template <typename T>
+void AppendChunk(std::vector<uint8_t>& bytes, uint32_t selector, T value) {
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8, "chunk values of 4 or 8 bytes");
+    const size_t at = bytes.size();
+    bytes.resize(at + sizeof value);
+    std::memcpy(bytes.data() + at, &value, sizeof value);  // little-endian like the registers
+    AppendBigEndian(bytes, kChunkIdFirst + selector);
+    AppendBigEndian(bytes, sizeof value);
+}
+
 std::string NoRegisterText(uint64_t address, uint64_t size) {
     std::ostringstream text;
     text << "No register of the camera covers " << size << " bytes at address 0x" << std::hex << address << '.';
@@ -85,6 +108,9 @@ SfncCamera::SfncCamera(const CameraConfig& config)
       m_sensorHeight(config.height),
       m_scenePattern(config.pattern),
       m_origin(CameraClock::now()),
+      m_originStamp(static_cast<uint64_t>(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+              .count())),
       m_defaults([&] {
           Settings settings{};
           settings.width = config.width;
@@ -215,6 +241,9 @@ uint32_t SfncCamera::NumberAt(uint64_t address) const {
         case kGainAuto: return s.gainAuto;
         case kPayloadSize: return PayloadSize();
         case kTLParamsLocked: return (s.paramsLocked != 0 || m_grabbing) ? 1 : 0;
+        case kChunkModeActive: return s.chunkModeActive;
+        case kChunkSelector: return s.chunkSelector;
+        case kChunkEnable: return (s.chunkEnable >> s.chunkSelector) & 1u;
         default: return 0;  // commands read 0: done
     }
 }
@@ -364,6 +393,12 @@ void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& co
         case kGainSelector: RequireRange("GainSelector", value, 0, 0); return;
         case kGainAuto: RequireEntry("GainAuto", value, kAutoContinuous + 1); s.gainAuto = value; return;
         case kTLParamsLocked: RequireEntry("TLParamsLocked", value, 2); s.paramsLocked = value; return;
+        case kChunkModeActive: RequireEntry("ChunkModeActive", value, 2); s.chunkModeActive = value; return;
+        case kChunkSelector: RequireEntry("ChunkSelector", value, kChunkCount); s.chunkSelector = value; return;
+        case kChunkEnable:
+            RequireEntry("ChunkEnable", value, 2);
+            s.chunkEnable = (s.chunkEnable & ~(1u << s.chunkSelector)) | (value << s.chunkSelector);
+            return;
         default: return;
     }
 }
@@ -567,7 +602,61 @@ uint32_t SfncCamera::Max(uint32_t axis) const {
 }
 
 uint32_t SfncCamera::PayloadSize() const {
+    return ImageSize() + ChunksSize();
+}
+
+uint32_t SfncCamera::ImageSize() const {
     return static_cast<uint32_t>(Sim::PayloadSize(*FindPixelFormat(m_settings.pixelFormat), m_settings.width, m_settings.height));
+}
+
+// Chunks
+
+bool SfncCamera::ChunkOn(uint32_t selector) const {
+    return m_settings.chunkModeActive != 0 && ((m_settings.chunkEnable >> selector) & 1u) != 0;
+}
+
+uint32_t SfncCamera::ChunksSize() const {
+    if (m_settings.chunkModeActive == 0) {
+        return 0;
+    }
+    uint32_t size = kChunkTrailer;  // the image's own ID and length
+    for (uint32_t selector = 0; selector < kChunkCount; ++selector) {
+        size += ChunkOn(selector) ? kChunkLengths[selector] + kChunkTrailer : 0;
+    }
+    return size;
+}
+
+// A 1 GHz clock that reads the system's time when the camera is made.
+uint64_t SfncCamera::Timestamp(CameraClock::time_point when) const {
+    return m_originStamp + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(when - m_origin).count());
+}
+
+// With chunks on the image is itself the first chunk; the enabled chunks follow it in selector
+// order. The layout changes with the set of enabled chunks and with nothing else.
+FrameChunks SfncCamera::Chunks(uint32_t frameNumber, uint64_t timestamp, uint32_t imageSize) const {
+    FrameChunks chunks;
+    const Settings& s = m_settings;
+    if (s.chunkModeActive == 0) {
+        return chunks;
+    }
+    chunks.layoutId = 1 + (s.chunkEnable & ((1u << kChunkCount) - 1));
+    std::vector<uint8_t>& bytes = chunks.trailer;
+    bytes.reserve(ChunksSize());
+    AppendBigEndian(bytes, kChunkIdImage);
+    AppendBigEndian(bytes, imageSize);
+    const auto add = [&](uint32_t selector, auto value) {
+        if (ChunkOn(selector)) {
+            AppendChunk(bytes, selector, value);
+        }
+    };
+    add(kChunkTimestamp, timestamp);
+    add(kChunkFrameID, static_cast<uint64_t>(frameNumber));
+    add(kChunkExposureTime, s.exposureUs);
+    add(kChunkGain, s.gainDb);
+    add(kChunkWidth, s.width);
+    add(kChunkHeight, s.height);
+    add(kChunkPixelFormat, s.pixelFormat);
+    return chunks;
 }
 
 uint32_t SfncCamera::ScenePattern() const {

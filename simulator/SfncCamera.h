@@ -26,6 +26,8 @@ public:
                            std::string& error) override;
 
     FrameShape Shape() const override;
+    uint64_t Timestamp(CameraClock::time_point when) const override;
+    FrameChunks Chunks(uint32_t frameNumber, uint64_t timestamp, uint32_t imageSize) const override;
     FrameTiming Timing() const override;
     CameraClock::time_point NextLineEdge(CameraClock::time_point after) const override;
     bool MayDeliver() const override;
@@ -72,6 +74,9 @@ private:
         double blackLevel = 0.0;
         double gamma = 1.0;
         uint32_t paramsLocked = 0;
+        uint32_t chunkModeActive = 0;
+        uint32_t chunkSelector = 0;
+        uint32_t chunkEnable = 0;  // bit v: the chunk of ChunkSelectorValue v
     };
 
     void Write(uint64_t address, const uint8_t* data, uint64_t size, CameraControl& control);
@@ -91,6 +96,9 @@ private:
     double FloatAt(uint64_t address) const;
     uint32_t Max(uint32_t axis) const;
     uint32_t PayloadSize() const;
+    uint32_t ImageSize() const;
+    uint32_t ChunksSize() const;
+    bool ChunkOn(uint32_t selector) const;
     uint32_t ScenePattern() const;
     double Temperature(CameraClock::time_point now) const;
     double SceneMean() const;
@@ -105,6 +113,7 @@ private:
     const uint32_t m_sensorHeight;
     const uint32_t m_scenePattern;
     const CameraClock::time_point m_origin;  // the line's first rising edge
+    const uint64_t m_originStamp;            // the time stamp of m_origin, ns
     const Settings m_defaults;
     Settings m_settings;
     std::string m_userID;

@@ -80,8 +80,14 @@ constexpr RegisterNode kRegisters[] = {
     // own after a single or multi-frame acquisition.
     {"PayloadSizeReg", kPayloadSize, 4, RO, Int, Cached,
      {"WidthReg", "HeightReg", "PixelFormatReg", "BinningHorizontalReg", "BinningVerticalReg",
-      "DecimationHorizontalReg", "DecimationVerticalReg"}},
+      "DecimationHorizontalReg", "DecimationVerticalReg", "ChunkModeActiveReg", "ChunkEnableReg"}},
     {"TLParamsLockedReg", kTLParamsLocked, 4, RW, Int, NoCache, {}},
+
+    // ChunkDataControl. ChunkEnable answers for the selected chunk. The chunk values are read from
+    // the delivered buffer through the chunk ports, not from these registers.
+    {"ChunkModeActiveReg", kChunkModeActive, 4, RW, Int, Cached, {}},
+    {"ChunkSelectorReg", kChunkSelector, 4, RW, Int, Cached, {}},
+    {"ChunkEnableReg", kChunkEnable, 4, RW, Int, Cached, {"ChunkSelectorReg"}},
 };
 
 constexpr bool InAddressOrder() {
@@ -179,6 +185,8 @@ void ReplaceLine(std::string& text, const std::string& marker, const std::string
 std::string BuildDocument() {
     std::string document(reinterpret_cast<const char*>(g_res_QuarvoSfncCamera_xml),
                          sizeof g_res_QuarvoSfncCamera_xml);
+    // PixelFormat and ChunkPixelFormat list the same entries.
+    ReplaceLine(document, "<!-- PixelFormat entries -->", PixelFormatEntriesXml());
     ReplaceLine(document, "<!-- PixelFormat entries -->", PixelFormatEntriesXml());
     std::string registers;
     for (const RegisterNode& reg : kRegisters) {

@@ -68,6 +68,11 @@ enum Register : uint64_t {
     kPayloadSize = 0x5000,     // read-only
     kTLParamsLocked = 0x5004,  // 0 or 1; reads 1 while the camera acquires
 
+    // ChunkDataControl
+    kChunkModeActive = 0x6000,  // boolean; locked
+    kChunkSelector = 0x6004,    // ChunkSelectorValue
+    kChunkEnable = 0x6008,      // selected chunk: boolean; locked
+
     // The camera's GenApi document, read-only.
     kDescription = 0x100000,
 };
@@ -85,5 +90,22 @@ enum TriggerSelectorValue : uint32_t { kFrameStart = 0, kAcquisitionStartTrigger
 enum TriggerSourceValue : uint32_t { kSourceSoftware = 0, kSourceLine0 = 1 };
 enum AutoValue : uint32_t { kAutoOff = 0, kAutoOnce = 1, kAutoContinuous = 2 };
 enum BinningModeValue : uint32_t { kBinningSum = 0, kBinningAverage = 1 };
+
+// The chunks a frame may carry, in the order they follow the image.
+enum ChunkSelectorValue : uint32_t {
+    kChunkTimestamp = 0,     // uint64_t, ns: the frame's time stamp
+    kChunkFrameID = 1,       // uint64_t: the frame's ID
+    kChunkExposureTime = 2,  // double, µs
+    kChunkGain = 3,          // double, dB
+    kChunkWidth = 4,         // uint32_t
+    kChunkHeight = 5,        // uint32_t
+    kChunkPixelFormat = 6,   // uint32_t, the pixel format code
+    kChunkCount = 7,
+};
+
+// The chunk IDs of the payload (the document's chunk ports): the image, then the chunk of each
+// ChunkSelectorValue v at kChunkIdFirst + v. Chunk values are little-endian like the registers.
+constexpr uint32_t kChunkIdImage = 0x0A5A0000;
+constexpr uint32_t kChunkIdFirst = 0x0A5A0001;
 
 }  // namespace Quibbon::Sim::Sfnc

@@ -306,7 +306,8 @@ int32_t SimStream::GetInfo(int32_t info, void* buffer, uint64_t* size) {
             const uint8_t grabbing = m_camera.IsGrabbing() ? 1 : 0;
             return CopyValue(&grabbing, sizeof grabbing, buffer, size);
         }
-        case kStreamInfoGrabVersion: {
+        case kStreamInfoGrabVersion:
+        case kStreamInfoFrameRecord: {
             const uint32_t version = 1;
             return CopyValue(&version, sizeof version, buffer, size);
         }
@@ -327,10 +328,15 @@ int32_t SimStream::Grab(void* buffer, uint64_t* size, uint32_t timeoutMs, FrameI
     }
     return Guarded([&] {
         FrameInfo taken{};
-        const int32_t result = m_camera.Grab(m_session, buffer, *size, timeoutMs, &taken);
+        FrameRecord record{};
+        const int32_t result = m_camera.Grab(m_session, buffer, *size, timeoutMs, &taken, &record);
         if (result >= 0) {
             *size = taken.payloadSize;
-            if (info != nullptr) {
+            if (info != nullptr && info->reserved == sizeof(FrameRecord)) {
+                record.info = taken;
+                record.info.reserved = sizeof(FrameRecord);
+                *reinterpret_cast<FrameRecord*>(info) = record;
+            } else if (info != nullptr) {
                 *info = taken;
             }
         }
