@@ -71,6 +71,32 @@ TEST_F(GrabTest, SmallBufferGetsThePayloadsStartAndUsesUpFrameAndTrigger) {
     }
 }
 
+// A caller that knows only FrameInfo gets nothing written beyond it; one that asks for the frame
+// record gets it whole: a camera without a clock or chunks leaves stamp and layout at 0.
+TEST_F(GrabTest, WritesTheFrameRecordOnlyWhenAskedFor) {
+    std::vector<uint8_t> buffer = Buffer();
+    uint64_t size = buffer.size();
+    struct {
+        FrameInfo info;
+        uint8_t after[sizeof(FrameRecord) - sizeof(FrameInfo)];
+    } plain{};
+    std::fill(std::begin(plain.after), std::end(plain.after), kGuard);
+    ASSERT_EQ(stream->Grab(buffer.data(), &size, kGenerous, &plain.info), kOk);
+    EXPECT_EQ(0u, plain.info.reserved);
+    EXPECT_TRUE(std::all_of(std::begin(plain.after), std::end(plain.after), [](uint8_t b) { return b == kGuard; }));
+
+    FrameRecord record{};
+    record.info.reserved = sizeof record;
+    record.timestamp = 99;
+    record.chunkLayoutId = 77;
+    ASSERT_EQ(stream->Grab(buffer.data(), &size, kGenerous, &record.info), kOk);
+    EXPECT_EQ(sizeof record, record.info.reserved);
+    EXPECT_EQ(1u, record.info.frameNumber);
+    EXPECT_EQ(0u, record.timestamp);
+    EXPECT_EQ(0u, record.chunkLayoutId);
+    EXPECT_EQ(payload, record.imageSize);
+}
+
 TEST_F(GrabTest, CameraStopEndsWaitingGrabsOnceAndLeavesLaterOnesAlone) {
     ASSERT_EQ(camera.Set(kParamTriggerMode, 1), kOk);
     ASSERT_EQ(stream->StartAcquisition(0, -1), kOk);

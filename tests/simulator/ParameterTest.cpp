@@ -264,6 +264,7 @@ TEST(ParameterTest, StreamInformationFollowsStartAndStop) {
     ASSERT_EQ(other->StartAcquisition(0, -1), kOk);
     EXPECT_EQ(info(kStreamInfoNumStarted, 8), 2u);
     EXPECT_EQ(info(kStreamInfoGrabVersion, 4), 1u);
+    EXPECT_EQ(info(kStreamInfoFrameRecord, 4), 1u);
 
     uint8_t bytes[8];
     std::memset(bytes, 0xCD, sizeof bytes);
@@ -274,7 +275,7 @@ TEST(ParameterTest, StreamInformationFollowsStartAndStop) {
     EXPECT_EQ(stream->GetInfo(kStreamInfoNumStarted, nullptr, &size), kOk);
     EXPECT_EQ(size, 8u);
     EXPECT_LT(stream->GetInfo(5, bytes, &size), 0);
-    EXPECT_LT(stream->GetInfo(9, bytes, &size), 0);
+    EXPECT_LT(stream->GetInfo(10, bytes, &size), 0);
 }
 
 }  // namespace
