@@ -344,7 +344,8 @@ GC_API DSGetBufferChunkData(DS_HANDLE hDataStream, BUFFER_HANDLE hBuffer, SINGLE
         size_t payloadType = 0;
         size_t size = sizeof payloadType;
         INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
-        if (const GC_ERROR code = DSGetBufferInfo(hDataStream, hBuffer, BUFFER_INFO_PAYLOADTYPE, &type, &payloadType, &size);
+        if (const GC_ERROR code =
+                DSGetBufferInfo(hDataStream, hBuffer, BUFFER_INFO_PAYLOADTYPE, &type, &payloadType, &size);
             code != GC_ERR_SUCCESS) {
             return code;
         }

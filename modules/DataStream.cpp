@@ -110,8 +110,8 @@ void CDataStream::OpenFrameGrabberStream() {
     m_b_has_grab = m_p_fg_stream->GetInfo(Quibbon::kStreamInfoGrabVersion, &version, &size) >= 0 && version >= 1;
     version = 0;
     size = sizeof version;
-    m_b_has_frame_record = m_b_has_grab &&
-                           m_p_fg_stream->GetInfo(Quibbon::kStreamInfoFrameRecord, &version, &size) >= 0 && version >= 1;
+    const bool answered = m_p_fg_stream->GetInfo(Quibbon::kStreamInfoFrameRecord, &version, &size) >= 0;
+    m_b_has_frame_record = m_b_has_grab && answered && version >= 1;
 }
 
 void CDataStream::InitPort() {

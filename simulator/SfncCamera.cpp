@@ -628,7 +628,8 @@ uint32_t SfncCamera::ChunksSize() const {
 
 // A 1 GHz clock that reads the system's time when the camera is made.
 uint64_t SfncCamera::Timestamp(CameraClock::time_point when) const {
-    return m_originStamp + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(when - m_origin).count());
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(when - m_origin);
+    return m_originStamp + static_cast<uint64_t>(since.count());
 }
 
 // With chunks on the image is itself the first chunk; the enabled chunks follow it in selector
