@@ -1,8 +1,8 @@
 // The register space of the SFNC camera. Registers are little-endian; integers, enumerations,
 // booleans and commands are 4 bytes, floating-point values 8 bytes (IEEE double), texts fixed-size
 // zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector) read and write
-// the register of the selected entry at the same address. The blocks 0x6000 to 0x9FFF are kept for
-// chunk data, events, user sets and the camera clock.
+// the register of the selected entry at the same address (ChunkSelector too). The blocks 0x7000 to
+// 0x9FFF are kept for events, user sets and the camera clock.
 #pragma once
 
 #include <cstdint>
