@@ -126,6 +126,9 @@ static_assert(sizeof(DeviceStatus) == 16, "status record layout");
 
 // Bits of FrameInfo::flags.
 constexpr uint32_t kFrameIncomplete = 1;  // the camera sent only part of the payload
+// The camera has a clock and stamped the frame: StampedFrameInfo::timestampNs holds the stamp.
+// Set only when the caller passed a StampedFrameInfo (FrameInfo::recordSize).
+constexpr uint32_t kFrameStamped = 2;
 
 // Description of one delivered frame (IDataStream::Grab), taken together with the image.
 struct FrameInfo {
@@ -142,9 +145,21 @@ struct FrameInfo {
     uint32_t filledSize;     // bytes actually written into the buffer
     uint32_t flags;          // kFrameIncomplete
     uint32_t droppedBefore;  // frames dropped since the previous frame delivered to this stream object
-    uint32_t reserved;       // 0
+    // In: the size of the record info points to. sizeof(StampedFrameInfo) asks for the camera's
+    // time stamp of the frame; any other value (0 from callers that know only FrameInfo) writes a
+    // plain FrameInfo. Out: unchanged.
+    uint32_t recordSize;
 };
 static_assert(sizeof(FrameInfo) == 40, "frame record layout");
+
+// A frame description with the camera's time stamp: the clock of the camera (nanoseconds, as its
+// timestamp features read it) when the frame was taken. Valid when frame.flags has kFrameStamped;
+// cameras without a clock leave it unset and the caller stamps the frame itself.
+struct StampedFrameInfo {
+    FrameInfo frame;
+    uint64_t timestampNs;
+};
+static_assert(sizeof(StampedFrameInfo) == 48, "stamped frame record layout");
 
 class ISystem {
 public:
@@ -210,7 +225,8 @@ public:
     // A payload larger than *size still uses up the frame and the trigger: as much of it as the
     // frame carries is written up to *size bytes and the result is kTruncated (also when an
     // incomplete frame's half would have fitted). With a non-negative result *size is the full
-    // payload size and info (optional) describes the frame, filledSize being the bytes written.
+    // payload size and info (optional) describes the frame, filledSize being the bytes written;
+    // when info->recordSize asks for it, info points to a StampedFrameInfo and gets its stamp.
     // kTimedOut, kStopped, kCameraError and kFailed write nothing and change neither.
     virtual int32_t Grab(void* buffer, uint64_t* size, uint32_t timeoutMs, FrameInfo* info) = 0;  // slot 8
 };

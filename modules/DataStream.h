@@ -112,7 +112,7 @@ private:
     int32_t FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& info);
     // Deliver and ReturnToInputPool put the held buffer into a queue and then clear pHeld, so that
     // a failure after that point never puts it in a second place.
-    void Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult);
+    void Deliver(CBufferInfo*& pHeld, const Quibbon::StampedFrameInfo& record, int32_t iResult);
     void ReturnToInputPool(CBufferInfo*& pHeld, int32_t iResult);
     void EndOnFailure(CBufferInfo* pHeld, const char* sReason) noexcept;
     bool Acquiring() const;

@@ -116,10 +116,13 @@ void CDataStream::AcqThreadProc() noexcept {
             if (held == nullptr) {
                 continue;
             }
-            Quibbon::FrameInfo info{};
-            const int32_t result = Fill(*held, info);
+            // Asks the frame grabber for the camera's time stamp; one that does not know the
+            // stamped record writes a plain description and the frame is stamped here.
+            Quibbon::StampedFrameInfo record{};
+            record.frame.recordSize = sizeof record;
+            const int32_t result = Fill(*held, record.frame);
             if (result >= 0) {
-                Deliver(held, info, result);
+                Deliver(held, record, result);
             } else {
                 ReturnToInputPool(held, result);
             }
@@ -208,8 +211,9 @@ int32_t CDataStream::FillWithoutGrab(CBufferInfo& buffer, Quibbon::FrameInfo& in
     return fits ? Quibbon::kOk : Quibbon::kTruncated;
 }
 
-void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, int32_t iResult) {
+void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::StampedFrameInfo& record, int32_t iResult) {
     CBufferInfo& buffer = *pHeld;
+    const Quibbon::FrameInfo& info = record.frame;
     const bool truncated = iResult == Quibbon::kTruncated;
     const bool incomplete = truncated || (info.flags & Quibbon::kFrameIncomplete) != 0;
     // The description needs no ordering of its own: the output-queue lock below publishes it to
@@ -228,7 +232,9 @@ void CDataStream::Deliver(CBufferInfo*& pHeld, const Quibbon::FrameInfo& info, i
     buffer.m_i_size_filled.store(info.filledSize, kRelaxed);
     buffer.m_b_data_larger_than_buffer.store(truncated, kRelaxed);
     buffer.m_b_is_incomplete.store(incomplete, kRelaxed);
-    buffer.SetTimestamp(GetTimeStamp());
+    // The camera's clock when it stamps its frames, so that the stamps compare with its
+    // timestamp features; else the host's clock at delivery.
+    buffer.SetTimestamp((info.flags & Quibbon::kFrameStamped) != 0 ? record.timestampNs : GetTimeStamp());
     const uint64_t frameID = m_i_frame_counter + info.droppedBefore;
     buffer.m_i_frame_id.store(frameID, kRelaxed);
     buffer.m_b_image_present.store(true, kRelaxed);

@@ -190,7 +190,8 @@ bool Camera::Triggered() const {
 
 bool Camera::FrameReady(Clock::time_point now) const { return Triggered() && now >= NextDue(now); }
 
-int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info) {
+int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info,
+                     uint64_t* timestampNs) {
     if (buffer == nullptr) {
         return kFailed;
     }
@@ -225,6 +226,10 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     if (info != nullptr) {
         *info = taken.info;
         info->filledSize = static_cast<uint32_t>(written);
+        if (timestampNs != nullptr && taken.timestampNs) {
+            info->flags |= kFrameStamped;
+            *timestampNs = *taken.timestampNs;
+        }
     }
     return payload > capacity ? kTruncated : kOk;
 }
@@ -318,6 +323,7 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
             continue;
         }
         taken.shape = m_model->Shape();
+        taken.timestampNs = m_model->Timestamp(now);
         taken.incomplete = fate.incomplete;
         taken.info = FrameInfo{};
         taken.info.width = taken.shape.geometry.width;

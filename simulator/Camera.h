@@ -76,8 +76,10 @@ public:
     // kTruncated when the payload is larger than capacity. Fails without writing when the
     // session is closed (kFailed) or disarmed or the camera stops (kStopped), the time-out passes
     // (kTimedOut) or a fault fails the frame (kCameraError). info, when given, describes the
-    // frame written.
-    int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info);
+    // frame written. timestampNs, when given, receives the frame's time stamp if the camera's model
+    // has a clock, and info->flags then holds kFrameStamped.
+    int32_t Grab(GrabSession& session, void* buffer, uint64_t capacity, uint32_t timeoutMs, FrameInfo* info,
+                 uint64_t* timestampNs = nullptr);
     // Marks the session closed, wakes its grabs and returns once none of them is running.
     void CloseSession(GrabSession& session);
     // Grabs now waiting (for a frame, a delay or a time-out), of all sessions.
@@ -100,6 +102,7 @@ private:
     struct TakenFrame {
         FrameShape shape;
         FrameInfo info;
+        std::optional<uint64_t> timestampNs;
         bool incomplete;
     };
 

@@ -67,6 +67,9 @@ public:
     // the earliest time its next frame may come.
     virtual bool MayDeliver() const { return true; }
     virtual CameraClock::time_point EarliestFrame() const { return CameraClock::time_point::min(); }
+    // The camera's clock at that time, in nanoseconds, for models that have one: frames are
+    // stamped with it. Models without a clock leave the stamping to the producer.
+    virtual std::optional<uint64_t> Timestamp(CameraClock::time_point /*when*/) const { return std::nullopt; }
     // A frame was taken at that time.
     virtual void FrameTaken(CameraClock::time_point /*when*/) {}
     // The acquisition started or stopped.

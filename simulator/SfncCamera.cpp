@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "simulator/ImageReplay.h"
-#include "simulator/ImageReplay.h"
 #include "simulator/SfncDocument.h"
 #include "simulator/SfncRegisters.h"
 
@@ -36,6 +35,8 @@ constexpr double kAcquiringTemperature = 45.0;
 constexpr double kTemperatureSeconds = 30.0;  // time constant of warming and cooling
 constexpr double kAutoTarget = 0.5 * 65535.0;  // the mean grey the auto functions aim at
 constexpr char kFirmwareVersion[] = "2.1.0";
+constexpr uint64_t kClockFrequency = 1000000000;  // ticks of the camera's clock a second: nanoseconds
+constexpr const char* kUserSetNames[kUserSetCount] = {"Default", "UserSet1", "UserSet2", "UserSet3"};
 constexpr char kDocumentFileName[] = "QuarvoSfncCamera.xml";
 // The registers a real camera locks while it acquires (the document's pIsLocked features).
 constexpr uint64_t kLockedRegisters[] = {kWidth,           kHeight,          kPixelFormat,
@@ -97,7 +98,85 @@ SfncCamera::SfncCamera(const CameraConfig& config)
       m_settings(m_defaults),
       m_userID(config.identity.userName),
       m_temperature(kIdleTemperature),
-      m_temperatureTime(m_origin) {}
+      m_temperatureTime(m_origin),
+      m_clockOrigin(m_origin) {
+    ApplyUserSets(config);
+}
+
+// The rig's user sets, each written feature by feature over the Default set as a consumer would,
+// so that they hold only what the camera accepts; then the camera starts from its default set.
+void SfncCamera::ApplyUserSets(const CameraConfig& config) {
+    m_userSets[kUserSetDefaultSet] = m_defaults;
+    for (const UserSetConfig& set : config.userSets) {
+        m_settings = m_defaults;
+        for (const UserSetFeature& feature : set.features) {
+            ApplyFeature(feature);
+        }
+        m_userSets[set.set] = m_settings;
+    }
+    m_userSetDefault = config.userSetDefault;
+    m_userSetSelector = m_userSetDefault;
+    m_settings = *m_userSets[m_userSetDefault];
+}
+
+namespace {
+
+// Settings written while the camera is made: there is no acquisition to start, stop or trigger.
+class NoControl final : public CameraControl {
+public:
+    void AddTrigger(CameraClock::time_point /*when*/) override {}
+    void ClearTriggers() override {}
+    int32_t Start() override { return kFailed; }
+    int32_t Stop() override { return kFailed; }
+    bool Grabbing() const override { return false; }
+};
+
+// The features a user set may give: the writable settings, not commands, texts, the user set
+// features themselves or the transport layer's lock.
+constexpr uint64_t kNotInUserSets[] = {kDeviceUserID,   kDeviceReset,     kAcquisitionStart, kAcquisitionStop,
+                                       kTriggerSoftware, kTLParamsLocked,  kUserSetSelector,  kUserSetLoad,
+                                       kUserSetSave,     kUserSetDefault,  kTimestampLatch,   kTimestampReset};
+
+const RegisterNode* FindUserSetRegister(const std::string& feature) {
+    const RegisterTable table = SfncRegisterNodes();
+    const auto* found = std::find_if(table.begin(), table.end(), [&feature](const RegisterNode& reg) {
+        return reg.access != Access::RO && FeatureOf(reg) == feature &&
+               std::find(std::begin(kNotInUserSets), std::end(kNotInUserSets), reg.address) == std::end(kNotInUserSets);
+    });
+    return found != table.end() ? found : nullptr;
+}
+
+}  // namespace
+
+void SfncCamera::ApplyFeature(const UserSetFeature& feature) {
+    const RegisterNode* reg = FindUserSetRegister(feature.feature);
+    if (reg == nullptr) {
+        throw UserSetError("'" + feature.feature + "' is not a setting of the camera a user set can hold", feature.line);
+    }
+    uint8_t bytes[8] = {};
+    if (feature.entry) {
+        const std::optional<uint32_t> value = SfncEnumEntry(feature.feature, *feature.entry);
+        if (!value) {
+            throw UserSetError("'" + *feature.entry + "' is not an entry of " + feature.feature, feature.line);
+        }
+        std::memcpy(bytes, &*value, sizeof *value);
+    } else if (reg->kind == RegisterKind::Float) {
+        std::memcpy(bytes, &feature.number, sizeof feature.number);
+    } else {
+        if (!(feature.number >= 0.0 && feature.number <= 4294967295.0) || feature.number != std::floor(feature.number)) {
+            throw UserSetError(feature.feature + ": " + Number(feature.number) + " is not a whole number from 0 to 4294967295",
+                               feature.line);
+        }
+        const auto value = static_cast<uint32_t>(feature.number);
+        std::memcpy(bytes, &value, sizeof value);
+    }
+    NoControl control;
+    try {
+        Write(reg->address, bytes, reg->length, control);
+    } catch (const Refusal& refusal) {
+        throw UserSetError(refusal.text, feature.line);
+    }
+}
 
 // Numbered parameters: what the producer asks of every camera (identity, size, format and
 // payload of the next frame), read-only here; the camera's settings are its registers.
@@ -164,8 +243,9 @@ int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, s
         const double value = FloatAt(address);
         std::memcpy(bytes, &value, sizeof value);
     } else {
-        const uint32_t value = NumberAt(address);
-        std::memcpy(bytes, &value, sizeof value);
+        // Little-endian: the low bytes of the value, 4 or 8 of them.
+        const uint64_t value = NumberAt(address);
+        std::memcpy(bytes, &value, size);
     }
     return kOk;
 }
@@ -180,7 +260,7 @@ std::string SfncCamera::TextAt(uint64_t address) const {
     }
 }
 
-uint32_t SfncCamera::NumberAt(uint64_t address) const {
+uint64_t SfncCamera::NumberAt(uint64_t address) const {
     const Settings& s = m_settings;
     const Trigger& trigger = s.triggers[s.triggerSelector];
     switch (address) {
@@ -215,6 +295,10 @@ uint32_t SfncCamera::NumberAt(uint64_t address) const {
         case kGainAuto: return s.gainAuto;
         case kPayloadSize: return PayloadSize();
         case kTLParamsLocked: return (s.paramsLocked != 0 || m_grabbing) ? 1 : 0;
+        case kUserSetSelector: return m_userSetSelector;
+        case kUserSetDefault: return m_userSetDefault;
+        case kTimestampLatchValue: return m_latchedNs;
+        case kDeviceTimestampFrequency: return kClockFrequency;
         default: return 0;  // commands read 0: done
     }
 }
@@ -364,6 +448,28 @@ void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& co
         case kGainSelector: RequireRange("GainSelector", value, 0, 0); return;
         case kGainAuto: RequireEntry("GainAuto", value, kAutoContinuous + 1); s.gainAuto = value; return;
         case kTLParamsLocked: RequireEntry("TLParamsLocked", value, 2); s.paramsLocked = value; return;
+        case kUserSetSelector: RequireEntry("UserSetSelector", value, kUserSetCount); m_userSetSelector = value; return;
+        case kUserSetLoad:
+            if (value == 1) {
+                LoadUserSet(control);
+            }
+            return;
+        case kUserSetSave:
+            if (value == 1) {
+                SaveUserSet();
+            }
+            return;
+        case kUserSetDefault: WriteUserSetDefault(value); return;
+        case kTimestampLatch:
+            if (value == 1) {
+                m_latchedNs = ClockNs(CameraClock::now());
+            }
+            return;
+        case kTimestampReset:
+            if (value == 1) {
+                m_clockOrigin = CameraClock::now();
+            }
+            return;
         default: return;
     }
 }
@@ -489,12 +595,63 @@ void SfncCamera::StartCommand(CameraControl& control) {
     }
 }
 
+// A reset is a restart: the camera starts from its default user set and its clock from 0; the
+// saved sets and the choice of the default set stay, as in a camera's non-volatile memory.
 void SfncCamera::Reset(CameraControl& control) {
     control.Stop();
     control.ClearTriggers();
-    m_settings = m_defaults;
+    m_settings = *m_userSets[m_userSetDefault];
+    m_userSetSelector = m_userSetDefault;
+    m_clockOrigin = CameraClock::now();
+    m_latchedNs = 0;
     ++m_resets;
 }
+
+// User sets
+
+void SfncCamera::RequireSaved(const char* feature, uint32_t set) const {
+    if (!m_userSets[set]) {
+        throw Refusal{kDenied, std::string(feature) + ": " + kUserSetNames[set] +
+                                   " holds no settings; save it first (UserSetSave)."};
+    }
+}
+
+// Loading changes every setting, the locked ones too: refused while the camera acquires, as a
+// write of a locked feature is. The loaded triggers replace the pending ones.
+void SfncCamera::LoadUserSet(CameraControl& control) {
+    const char* name = kUserSetNames[m_userSetSelector];
+    if (m_grabbing || m_settings.paramsLocked != 0) {
+        throw Refusal{kDenied, std::string("UserSetLoad: ") + name +
+                                   " cannot be loaded while the camera acquires (TLParamsLocked is 1)."};
+    }
+    RequireSaved("UserSetLoad", m_userSetSelector);
+    const uint32_t locked = m_settings.paramsLocked;
+    m_settings = *m_userSets[m_userSetSelector];
+    m_settings.paramsLocked = locked;
+    control.ClearTriggers();
+}
+
+void SfncCamera::SaveUserSet() {
+    if (m_userSetSelector == kUserSetDefaultSet) {
+        throw Refusal{kDenied, "UserSetSave: Default holds the factory settings and cannot be overwritten; select "
+                               "UserSet1, UserSet2 or UserSet3."};
+    }
+    m_userSets[m_userSetSelector] = m_settings;
+}
+
+void SfncCamera::WriteUserSetDefault(uint32_t value) {
+    RequireEntry("UserSetDefault", value, kUserSetCount);
+    RequireSaved("UserSetDefault", value);
+    m_userSetDefault = value;
+}
+
+// The clock
+
+uint64_t SfncCamera::ClockNs(CameraClock::time_point when) const {
+    return when > m_clockOrigin ? static_cast<uint64_t>(std::chrono::nanoseconds(when - m_clockOrigin).count()) : 0;
+}
+
+std::optional<uint64_t> SfncCamera::Timestamp(CameraClock::time_point when) const { return ClockNs(when); }
 
 // Acquisition
 

@@ -1,8 +1,8 @@
 // The register space of the SFNC camera. Registers are little-endian; integers, enumerations,
 // booleans and commands are 4 bytes, floating-point values 8 bytes (IEEE double), texts fixed-size
-// zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector) read and write
-// the register of the selected entry at the same address. The blocks 0x6000 to 0x9FFF are kept for
-// chunk data, events, user sets and the camera clock.
+// zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector, UserSetSelector)
+// read and write the register of the selected entry at the same address. The blocks 0x6000 and
+// 0x7000 are kept for chunk data and events.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +68,18 @@ enum Register : uint64_t {
     kPayloadSize = 0x5000,     // read-only
     kTLParamsLocked = 0x5004,  // 0 or 1; reads 1 while the camera acquires
 
+    // UserSetControl
+    kUserSetSelector = 0x8000,  // UserSetValue
+    kUserSetLoad = 0x8004,      // selected set: command, write 1; refused while the camera acquires
+    kUserSetSave = 0x8008,      // selected set: command, write 1; refused for Default
+    kUserSetDefault = 0x800C,   // UserSetValue: the set the camera starts from and DeviceReset restores
+
+    // The camera's clock, in nanoseconds (DeviceControl): it stamps every frame.
+    kTimestampLatch = 0x9000,             // command, write 1: copies the clock to TimestampLatchValue
+    kTimestampReset = 0x9004,             // command, write 1: the clock restarts at 0
+    kTimestampLatchValue = 0x9008,        // 8 bytes, read-only
+    kDeviceTimestampFrequency = 0x9010,   // 8 bytes, read-only: 1000000000 ticks per second
+
     // The camera's GenApi document, read-only.
     kDescription = 0x100000,
 };
@@ -84,6 +96,8 @@ enum AcquisitionModeValue : uint32_t { kContinuous = 0, kSingleFrame = 1, kMulti
 enum TriggerSelectorValue : uint32_t { kFrameStart = 0, kAcquisitionStartTrigger = 1 };
 enum TriggerSourceValue : uint32_t { kSourceSoftware = 0, kSourceLine0 = 1 };
 enum AutoValue : uint32_t { kAutoOff = 0, kAutoOnce = 1, kAutoContinuous = 2 };
+enum UserSetValue : uint32_t { kUserSetDefaultSet = 0, kUserSet1 = 1, kUserSet2 = 2, kUserSet3 = 3 };
+constexpr uint32_t kUserSetCount = 4;
 enum BinningModeValue : uint32_t { kBinningSum = 0, kBinningAverage = 1 };
 
 }  // namespace Quibbon::Sim::Sfnc

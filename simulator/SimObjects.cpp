@@ -53,6 +53,23 @@ int32_t RecordRegisterError(int32_t result) {
     return result;
 }
 
+// Writes the description of a grabbed frame into the caller's record: with the camera's time
+// stamp when the caller passed a StampedFrameInfo, else a plain FrameInfo (no stamp flag, nothing
+// written past it).
+void WriteFrameInfo(FrameInfo taken, uint64_t stampNs, FrameInfo& record) {
+    const uint32_t recordSize = record.recordSize;
+    const bool stamped = recordSize == sizeof(StampedFrameInfo) && (taken.flags & kFrameStamped) != 0;
+    if (!stamped) {
+        taken.flags &= ~kFrameStamped;
+    }
+    taken.recordSize = recordSize;
+    record = taken;
+    if (stamped) {
+        // A record of that size is a StampedFrameInfo, whose first member record is.
+        reinterpret_cast<StampedFrameInfo&>(record).timestampNs = stampNs;
+    }
+}
+
 }  // namespace
 
 // System
@@ -327,11 +344,12 @@ int32_t SimStream::Grab(void* buffer, uint64_t* size, uint32_t timeoutMs, FrameI
     }
     return Guarded([&] {
         FrameInfo taken{};
-        const int32_t result = m_camera.Grab(m_session, buffer, *size, timeoutMs, &taken);
+        uint64_t stamp = 0;
+        const int32_t result = m_camera.Grab(m_session, buffer, *size, timeoutMs, &taken, &stamp);
         if (result >= 0) {
             *size = taken.payloadSize;
             if (info != nullptr) {
-                *info = taken;
+                WriteFrameInfo(taken, stamp, *info);
             }
         }
         return result;
