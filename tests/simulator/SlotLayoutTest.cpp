@@ -174,6 +174,18 @@ TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
     Quibbon::FrameInfo info{};
     EXPECT_GE((CallSlot<int32_t, void*, uint64_t*, uint32_t, void*>(stream, 8, buffer.data(), &capacity, 500, &info)), 0);
     EXPECT_EQ(info.frameNumber, 1u);
+    // A camera without a clock leaves a stamped record's stamp alone and unflagged: the caller
+    // stamps the frame itself.
+    Quibbon::StampedFrameInfo stamped{};
+    stamped.frame.recordSize = sizeof stamped;
+    stamped.timestampNs = 12345;
+    EXPECT_GE((CallSlot<int32_t, void*, uint64_t*, uint32_t, void*>(stream, 8, buffer.data(), &capacity, 500,
+                                                                      &stamped.frame)),
+              0);
+    EXPECT_EQ(stamped.frame.frameNumber, 2u);
+    EXPECT_EQ(stamped.frame.recordSize, sizeof stamped);
+    EXPECT_EQ(stamped.frame.flags & Quibbon::kFrameStamped, 0u);
+    EXPECT_EQ(stamped.timestampNs, 12345u);
     EXPECT_EQ((CallSlot<int32_t, int32_t, int32_t>(stream, 3, 0, 1)), 0);
 
     EXPECT_EQ(CallSlot<int32_t>(stream, 7), 0);
