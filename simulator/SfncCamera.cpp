@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 
 #include "simulator/ImageReplay.h"
 #include "simulator/SfncDocument.h"
@@ -108,11 +109,17 @@ SfncCamera::SfncCamera(const CameraConfig& config)
 void SfncCamera::ApplyUserSets(const CameraConfig& config) {
     m_userSets[kUserSetDefaultSet] = m_defaults;
     for (const UserSetConfig& set : config.userSets) {
+        if (set.set == kUserSetDefaultSet || set.set >= kUserSetCount) {
+            throw std::invalid_argument("user sets are UserSet1 to UserSet3");
+        }
         m_settings = m_defaults;
         for (const UserSetFeature& feature : set.features) {
             ApplyFeature(feature);
         }
         m_userSets[set.set] = m_settings;
+    }
+    if (config.userSetDefault >= kUserSetCount || !m_userSets[config.userSetDefault]) {
+        throw std::invalid_argument("the default user set is not one the camera is given");
     }
     m_userSetDefault = config.userSetDefault;
     m_userSetSelector = m_userSetDefault;
@@ -636,7 +643,9 @@ void SfncCamera::SaveUserSet() {
         throw Refusal{kDenied, "UserSetSave: Default holds the factory settings and cannot be overwritten; select "
                                "UserSet1, UserSet2 or UserSet3."};
     }
+    // The lock belongs to the transport layer's session, not to the configuration.
     m_userSets[m_userSetSelector] = m_settings;
+    m_userSets[m_userSetSelector]->paramsLocked = 0;
 }
 
 void SfncCamera::WriteUserSetDefault(uint32_t value) {
