@@ -60,11 +60,13 @@ void GrabAndCheck(Sim::Camera& camera, Sim::GrabSession& session, std::vector<ui
 }
 
 // Registers that pace frames or hold them back (triggers, acquisition modes, exposure and its
-// automatic, a reset to the 10 ms exposure): their effect is waiting, which the camera tests check.
+// automatic, a reset or a user set load back to the 10 ms exposure): their effect is waiting,
+// which the camera tests check.
 bool PacesFrames(uint64_t address) {
     using namespace Sim::Sfnc;
     switch (address) {
         case kDeviceReset:
+        case kUserSetLoad:
         case kAcquisitionMode:
         case kAcquisitionStop:
         case kAcquisitionFrameRateEnable:

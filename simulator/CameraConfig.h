@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/FaultInjector.h"
@@ -26,6 +28,31 @@ struct CameraIdentity {
 // owns its register space and speaks SFNC feature names.
 enum class CameraProfile { Basic, Sfnc };
 
+// One feature of a user set given by a rig file: an SFNC feature name and its value as written,
+// an enumeration entry name or a number (booleans as 0 and 1).
+struct UserSetFeature {
+    std::string feature;
+    std::optional<std::string> entry;
+    double number = 0.0;
+    uint32_t line = 0;  // where the rig file gives it
+};
+
+// A saved user set of an SFNC camera: the features written, in order, over the Default set.
+struct UserSetConfig {
+    uint32_t set;  // 1 to 3: UserSet1 to UserSet3
+    std::vector<UserSetFeature> features;
+};
+
+// A user set feature the camera refuses: why, and the rig file line that gives it.
+class UserSetError : public std::invalid_argument {
+public:
+    UserSetError(const std::string& text, uint32_t line) : std::invalid_argument(text), m_line(line) {}
+    uint32_t Line() const { return m_line; }
+
+private:
+    uint32_t m_line;
+};
+
 struct CameraConfig {
     CameraIdentity identity;
     CameraProfile profile = CameraProfile::Basic;
@@ -35,6 +62,9 @@ struct CameraConfig {
     uint32_t pattern = kPatternMovingRamp;
     FaultSettings faults;
     std::shared_ptr<const ImageSet> images;  // what kPatternImages replays; may be null
+    // SFNC cameras: saved user sets, and the set the camera starts from (0 Default, 1 to 3).
+    std::vector<UserSetConfig> userSets;
+    uint32_t userSetDefault = 0;
 };
 
 constexpr uint32_t kCameraMinSize = 8;

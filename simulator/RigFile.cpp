@@ -206,7 +206,11 @@ private:
                 Fail(camera.source(),
                      "more than " + std::to_string(kMaxCameras) + " cameras on board '" + board->id + "'");
             }
-            board->cameras.push_back(std::make_shared<Camera>(ReadCamera(camera, index, slot)));
+            try {
+                board->cameras.push_back(std::make_shared<Camera>(ReadCamera(camera, index, slot)));
+            } catch (const UserSetError& refused) {
+                Fail(toml::source_region{{refused.Line(), 1}, {refused.Line(), 1}, nullptr}, refused.what());
+            }
             if (!ids.insert(board->cameras.back()->Identity().id).second) {
                 Fail(camera.source(), "camera id '" + board->cameras.back()->Identity().id +
                                           "' is used twice on board '" + board->id + "'");
@@ -217,7 +221,7 @@ private:
 
     CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) {
         CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
-                          "frame_rate", "pattern", "images", "faults", "profile"});
+                          "frame_rate", "pattern", "images", "faults", "profile", "user_set", "user_set_default"});
         CameraConfig config;
         config.profile = Profile(table);
         config.images = Images(table);
@@ -232,7 +236,60 @@ private:
         config.frameRate = static_cast<uint32_t>(Number(table, "frame_rate", 60, 0, kMaxFrameRate));
         config.pattern = Pattern(table, config.images != nullptr);
         config.faults = Faults(table);
+        ReadUserSets(table, config);
         return config;
+    }
+
+    // [board.camera.user_set.UserSetN] tables (SFNC feature = value) and user_set_default.
+    void ReadUserSets(const toml::table& camera, CameraConfig& config) const {
+        const toml::node* node = camera.get("user_set");
+        const toml::table* sets = node != nullptr ? node->as_table() : nullptr;
+        if (node != nullptr && (sets == nullptr || config.profile != CameraProfile::Sfnc)) {
+            Fail(node->source(), sets == nullptr ? "'user_set' must be written as [board.camera.user_set.UserSet1] tables"
+                                                 : "user sets need profile = \"sfnc\"");
+        }
+        if (sets != nullptr) {
+            CheckKeys(*sets, {"UserSet1", "UserSet2", "UserSet3"});
+            for (const auto& [key, value] : *sets) {
+                const toml::table* set = value.as_table();
+                if (set == nullptr) {
+                    Fail(value.source(), "'" + std::string(key.str()) + "' must be written as a table");
+                }
+                config.userSets.push_back({static_cast<uint32_t>(key.str().back() - '0'), UserSetFeatures(*set)});
+            }
+        }
+        const std::string name = Text(camera, "user_set_default", "Default");
+        if (name != "Default") {
+            const auto given = std::find_if(config.userSets.begin(), config.userSets.end(), [&name](const UserSetConfig& set) {
+                return name == "UserSet" + std::to_string(set.set);
+            });
+            if (given == config.userSets.end()) {
+                Fail(camera.get("user_set_default")->source(),
+                     "user_set_default '" + name + "' is not Default or a user set the camera is given");
+            }
+            config.userSetDefault = given->set;
+        }
+    }
+
+    // The features of one set in file order, so that a selector comes before what it selects.
+    std::vector<UserSetFeature> UserSetFeatures(const toml::table& set) const {
+        std::vector<UserSetFeature> features;
+        for (const auto& [key, value] : set) {
+            UserSetFeature feature{std::string(key.str()), std::nullopt, 0.0, key.source().begin.line};
+            if (const auto text = value.value_exact<std::string>()) {
+                feature.entry = *text;
+            } else if (const auto flag = value.value_exact<bool>()) {
+                feature.number = *flag ? 1.0 : 0.0;
+            } else if (const auto number = value.value<double>()) {
+                feature.number = *number;
+            } else {
+                Fail(value.source(), "'" + feature.feature + "' must be an entry name, a number or true or false");
+            }
+            features.push_back(std::move(feature));
+        }
+        std::sort(features.begin(), features.end(),
+                  [](const UserSetFeature& a, const UserSetFeature& b) { return a.line < b.line; });
+        return features;
     }
 
     // The images of the folder the camera names, decoded once for all cameras that name it.

@@ -21,6 +21,14 @@
 //                                 # (the camera's own registers and SFNC document; width and height
 //                                 # are the sensor's, the pattern or images its scene)
 //
+//   user_set_default = "UserSet1" # sfnc: the set the camera starts from and DeviceReset restores:
+//                                 # Default or a set given below; default Default
+//
+//   [board.camera.user_set.UserSet1]  # sfnc: saved user sets UserSet1 to UserSet3, each the Default
+//   Width = 32                    # set with these SFNC features written in file order (a selector
+//   PixelFormat = "Mono8"         # before what it selects): numbers, true or false, or enumeration
+//   ReverseX = true               # entry names; values the camera refuses fail the file
+//
 //   [board.camera.faults]         # all 0 (off) by default; see the fault parameters in Quibbon.h
 //   drop_every = 0
 //   incomplete_every = 0

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 #include <vector>
+#include <stdexcept>
 
 #include "simulator/ImageReplay.h"
 #include "simulator/SfncDocument.h"
@@ -37,6 +38,8 @@ constexpr double kAcquiringTemperature = 45.0;
 constexpr double kTemperatureSeconds = 30.0;  // time constant of warming and cooling
 constexpr double kAutoTarget = 0.5 * 65535.0;  // the mean grey the auto functions aim at
 constexpr char kFirmwareVersion[] = "2.1.0";
+constexpr uint64_t kClockFrequency = 1000000000;  // ticks of the camera's clock a second: nanoseconds
+constexpr const char* kUserSetNames[kUserSetCount] = {"Default", "UserSet1", "UserSet2", "UserSet3"};
 constexpr char kDocumentFileName[] = "QuarvoSfncCamera.xml";
 // The registers a real camera locks while it acquires (the document's pIsLocked features).
 constexpr uint64_t kLockedRegisters[] = {kWidth,           kHeight,          kPixelFormat,
@@ -108,9 +111,6 @@ SfncCamera::SfncCamera(const CameraConfig& config)
       m_sensorHeight(config.height),
       m_scenePattern(config.pattern),
       m_origin(CameraClock::now()),
-      m_originStamp(static_cast<uint64_t>(
-          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-              .count())),
       m_defaults([&] {
           Settings settings{};
           settings.width = config.width;
@@ -123,7 +123,91 @@ SfncCamera::SfncCamera(const CameraConfig& config)
       m_settings(m_defaults),
       m_userID(config.identity.userName),
       m_temperature(kIdleTemperature),
-      m_temperatureTime(m_origin) {}
+      m_temperatureTime(m_origin),
+      m_clockOrigin(m_origin) {
+    ApplyUserSets(config);
+}
+
+// The rig's user sets, each written feature by feature over the Default set as a consumer would,
+// so that they hold only what the camera accepts; then the camera starts from its default set.
+void SfncCamera::ApplyUserSets(const CameraConfig& config) {
+    m_userSets[kUserSetDefaultSet] = m_defaults;
+    for (const UserSetConfig& set : config.userSets) {
+        if (set.set == kUserSetDefaultSet || set.set >= kUserSetCount) {
+            throw std::invalid_argument("user sets are UserSet1 to UserSet3");
+        }
+        m_settings = m_defaults;
+        for (const UserSetFeature& feature : set.features) {
+            ApplyFeature(feature);
+        }
+        m_userSets[set.set] = m_settings;
+    }
+    if (config.userSetDefault >= kUserSetCount || !m_userSets[config.userSetDefault]) {
+        throw std::invalid_argument("the default user set is not one the camera is given");
+    }
+    m_userSetDefault = config.userSetDefault;
+    m_userSetSelector = m_userSetDefault;
+    m_settings = *m_userSets[m_userSetDefault];
+}
+
+namespace {
+
+// Settings written while the camera is made: there is no acquisition to start, stop or trigger.
+class NoControl final : public CameraControl {
+public:
+    void AddTrigger(CameraClock::time_point /*when*/) override {}
+    void ClearTriggers() override {}
+    int32_t Start() override { return kFailed; }
+    int32_t Stop() override { return kFailed; }
+    bool Grabbing() const override { return false; }
+};
+
+// The features a user set may give: the writable settings, not commands, texts, the user set
+// features themselves or the transport layer's lock.
+constexpr uint64_t kNotInUserSets[] = {kDeviceUserID,   kDeviceReset,     kAcquisitionStart, kAcquisitionStop,
+                                       kTriggerSoftware, kTLParamsLocked,  kUserSetSelector,  kUserSetLoad,
+                                       kUserSetSave,     kUserSetDefault,  kTimestampLatch,   kTimestampReset};
+
+const RegisterNode* FindUserSetRegister(const std::string& feature) {
+    const RegisterTable table = SfncRegisterNodes();
+    const auto* found = std::find_if(table.begin(), table.end(), [&feature](const RegisterNode& reg) {
+        return reg.access != Access::RO && FeatureOf(reg) == feature &&
+               std::find(std::begin(kNotInUserSets), std::end(kNotInUserSets), reg.address) == std::end(kNotInUserSets);
+    });
+    return found != table.end() ? found : nullptr;
+}
+
+}  // namespace
+
+void SfncCamera::ApplyFeature(const UserSetFeature& feature) {
+    const RegisterNode* reg = FindUserSetRegister(feature.feature);
+    if (reg == nullptr) {
+        throw UserSetError("'" + feature.feature + "' is not a setting of the camera a user set can hold", feature.line);
+    }
+    uint8_t bytes[8] = {};
+    if (feature.entry) {
+        const std::optional<uint32_t> value = SfncEnumEntry(feature.feature, *feature.entry);
+        if (!value) {
+            throw UserSetError("'" + *feature.entry + "' is not an entry of " + feature.feature, feature.line);
+        }
+        std::memcpy(bytes, &*value, sizeof *value);
+    } else if (reg->kind == RegisterKind::Float) {
+        std::memcpy(bytes, &feature.number, sizeof feature.number);
+    } else {
+        if (!(feature.number >= 0.0 && feature.number <= 4294967295.0) || feature.number != std::floor(feature.number)) {
+            throw UserSetError(feature.feature + ": " + Number(feature.number) + " is not a whole number from 0 to 4294967295",
+                               feature.line);
+        }
+        const auto value = static_cast<uint32_t>(feature.number);
+        std::memcpy(bytes, &value, sizeof value);
+    }
+    NoControl control;
+    try {
+        Write(reg->address, bytes, reg->length, control);
+    } catch (const Refusal& refusal) {
+        throw UserSetError(refusal.text, feature.line);
+    }
+}
 
 // Numbered parameters: what the producer asks of every camera (identity, size, format and
 // payload of the next frame), read-only here; the camera's settings are its registers.
@@ -190,8 +274,9 @@ int32_t SfncCamera::ReadRegisters(uint64_t address, void* data, uint64_t size, s
         const double value = FloatAt(address);
         std::memcpy(bytes, &value, sizeof value);
     } else {
-        const uint32_t value = NumberAt(address);
-        std::memcpy(bytes, &value, sizeof value);
+        // Little-endian: the low bytes of the value, 4 or 8 of them.
+        const uint64_t value = NumberAt(address);
+        std::memcpy(bytes, &value, size);
     }
     return kOk;
 }
@@ -206,7 +291,7 @@ std::string SfncCamera::TextAt(uint64_t address) const {
     }
 }
 
-uint32_t SfncCamera::NumberAt(uint64_t address) const {
+uint64_t SfncCamera::NumberAt(uint64_t address) const {
     const Settings& s = m_settings;
     const Trigger& trigger = s.triggers[s.triggerSelector];
     switch (address) {
@@ -244,6 +329,10 @@ uint32_t SfncCamera::NumberAt(uint64_t address) const {
         case kChunkModeActive: return s.chunkModeActive;
         case kChunkSelector: return s.chunkSelector;
         case kChunkEnable: return (s.chunkEnable >> s.chunkSelector) & 1u;
+        case kUserSetSelector: return m_userSetSelector;
+        case kUserSetDefault: return m_userSetDefault;
+        case kTimestampLatchValue: return m_latchedNs;
+        case kDeviceTimestampFrequency: return kClockFrequency;
         default: return 0;  // commands read 0: done
     }
 }
@@ -399,6 +488,28 @@ void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& co
             RequireEntry("ChunkEnable", value, 2);
             s.chunkEnable = (s.chunkEnable & ~(1u << s.chunkSelector)) | (value << s.chunkSelector);
             return;
+        case kUserSetSelector: RequireEntry("UserSetSelector", value, kUserSetCount); m_userSetSelector = value; return;
+        case kUserSetLoad:
+            if (value == 1) {
+                LoadUserSet(control);
+            }
+            return;
+        case kUserSetSave:
+            if (value == 1) {
+                SaveUserSet();
+            }
+            return;
+        case kUserSetDefault: WriteUserSetDefault(value); return;
+        case kTimestampLatch:
+            if (value == 1) {
+                m_latchedNs = ClockNs(CameraClock::now());
+            }
+            return;
+        case kTimestampReset:
+            if (value == 1) {
+                m_clockOrigin = CameraClock::now();
+            }
+            return;
         default: return;
     }
 }
@@ -524,12 +635,65 @@ void SfncCamera::StartCommand(CameraControl& control) {
     }
 }
 
+// A reset is a restart: the camera starts from its default user set and its clock from 0; the
+// saved sets and the choice of the default set stay, as in a camera's non-volatile memory.
 void SfncCamera::Reset(CameraControl& control) {
     control.Stop();
     control.ClearTriggers();
-    m_settings = m_defaults;
+    m_settings = *m_userSets[m_userSetDefault];
+    m_userSetSelector = m_userSetDefault;
+    m_clockOrigin = CameraClock::now();
+    m_latchedNs = 0;
     ++m_resets;
 }
+
+// User sets
+
+void SfncCamera::RequireSaved(const char* feature, uint32_t set) const {
+    if (!m_userSets[set]) {
+        throw Refusal{kDenied, std::string(feature) + ": " + kUserSetNames[set] +
+                                   " holds no settings; save it first (UserSetSave)."};
+    }
+}
+
+// Loading changes every setting, the locked ones too: refused while the camera acquires, as a
+// write of a locked feature is. The loaded triggers replace the pending ones.
+void SfncCamera::LoadUserSet(CameraControl& control) {
+    const char* name = kUserSetNames[m_userSetSelector];
+    if (m_grabbing || m_settings.paramsLocked != 0) {
+        throw Refusal{kDenied, std::string("UserSetLoad: ") + name +
+                                   " cannot be loaded while the camera acquires (TLParamsLocked is 1)."};
+    }
+    RequireSaved("UserSetLoad", m_userSetSelector);
+    const uint32_t locked = m_settings.paramsLocked;
+    m_settings = *m_userSets[m_userSetSelector];
+    m_settings.paramsLocked = locked;
+    control.ClearTriggers();
+}
+
+void SfncCamera::SaveUserSet() {
+    if (m_userSetSelector == kUserSetDefaultSet) {
+        throw Refusal{kDenied, "UserSetSave: Default holds the factory settings and cannot be overwritten; select "
+                               "UserSet1, UserSet2 or UserSet3."};
+    }
+    // The lock belongs to the transport layer's session, not to the configuration.
+    m_userSets[m_userSetSelector] = m_settings;
+    m_userSets[m_userSetSelector]->paramsLocked = 0;
+}
+
+void SfncCamera::WriteUserSetDefault(uint32_t value) {
+    RequireEntry("UserSetDefault", value, kUserSetCount);
+    RequireSaved("UserSetDefault", value);
+    m_userSetDefault = value;
+}
+
+// The clock
+
+uint64_t SfncCamera::ClockNs(CameraClock::time_point when) const {
+    return when > m_clockOrigin ? static_cast<uint64_t>(std::chrono::nanoseconds(when - m_clockOrigin).count()) : 0;
+}
+
+uint64_t SfncCamera::Timestamp(CameraClock::time_point when) const { return ClockNs(when); }
 
 // Acquisition
 
@@ -624,12 +788,6 @@ uint32_t SfncCamera::ChunksSize() const {
         size += ChunkOn(selector) ? kChunkLengths[selector] + kChunkTrailer : 0;
     }
     return size;
-}
-
-// A 1 GHz clock that reads the system's time when the camera is made.
-uint64_t SfncCamera::Timestamp(CameraClock::time_point when) const {
-    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(when - m_origin);
-    return m_originStamp + static_cast<uint64_t>(since.count());
 }
 
 // With chunks on the image is itself the first chunk; the enabled chunks follow it in selector

@@ -2,14 +2,18 @@
 // document that describes it (SfncDocument.h), and turns its settings into frames: a region of
 // the sensor image, binned, decimated, mirrored and with exposure, gain, black level and gamma
 // applied (FrameShape.h), paced by frame rate and exposure, started by triggers on software or
-// a simulated line, in continuous, single-frame or multi-frame acquisition.
+// a simulated line, in continuous, single-frame or multi-frame acquisition. It keeps user sets
+// of its settings (saved for the life of the camera, so across device reopens) and a clock in
+// nanoseconds that stamps its frames.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "simulator/CameraConfig.h"
 #include "simulator/CameraModel.h"
+#include "simulator/SfncRegisters.h"
 
 namespace Quibbon::Sim {
 
@@ -48,7 +52,8 @@ private:
         uint32_t activation = 0;
         double delayUs = 0.0;
     };
-    // Everything DeviceReset restores.
+    // Everything DeviceReset restores and a user set holds (TLParamsLocked aside, which belongs to
+    // the transport layer and is kept when a set is loaded).
     struct Settings {
         uint32_t width;
         uint32_t height;
@@ -87,12 +92,19 @@ private:
     void WriteFactor(uint32_t (&factors)[2], uint32_t axis, uint32_t value);
     void WriteTriggerSetting(uint64_t address, uint32_t value, CameraControl& control);
     void Reset(CameraControl& control);
+    void LoadUserSet(CameraControl& control);
+    void SaveUserSet();
+    void WriteUserSetDefault(uint32_t value);
+    void RequireSaved(const char* feature, uint32_t set) const;
+    void ApplyUserSets(const CameraConfig& config);
+    void ApplyFeature(const UserSetFeature& feature);
+    uint64_t ClockNs(CameraClock::time_point when) const;
     void TriggerSoftware(CameraControl& control);
     void StartCommand(CameraControl& control);
     void RequireUnlocked(const char* feature, double value) const;
 
     std::string TextAt(uint64_t address) const;
-    uint32_t NumberAt(uint64_t address) const;
+    uint64_t NumberAt(uint64_t address) const;
     double FloatAt(uint64_t address) const;
     uint32_t Max(uint32_t axis) const;
     uint32_t PayloadSize() const;
@@ -113,7 +125,6 @@ private:
     const uint32_t m_sensorHeight;
     const uint32_t m_scenePattern;
     const CameraClock::time_point m_origin;  // the line's first rising edge
-    const uint64_t m_originStamp;            // the time stamp of m_origin, ns
     const Settings m_defaults;
     Settings m_settings;
     std::string m_userID;
@@ -124,6 +135,11 @@ private:
     double m_temperature;
     CameraClock::time_point m_temperatureTime;
     uint64_t m_resets = 0;
+    std::optional<Settings> m_userSets[Sfnc::kUserSetCount];  // Default always, the others once saved
+    uint32_t m_userSetSelector = Sfnc::kUserSetDefaultSet;
+    uint32_t m_userSetDefault = Sfnc::kUserSetDefaultSet;
+    CameraClock::time_point m_clockOrigin;  // when the clock read 0
+    uint64_t m_latchedNs = 0;
     mutable double m_sceneMean = -1.0;
 };
 

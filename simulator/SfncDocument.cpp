@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "SfncSkeleton.h"
@@ -88,6 +89,18 @@ constexpr RegisterNode kRegisters[] = {
     {"ChunkModeActiveReg", kChunkModeActive, 4, RW, Int, Cached, {}},
     {"ChunkSelectorReg", kChunkSelector, 4, RW, Int, Cached, {}},
     {"ChunkEnableReg", kChunkEnable, 4, RW, Int, Cached, {"ChunkSelectorReg"}},
+
+    // UserSetControl. The commands act on the selected set.
+    {"UserSetSelectorReg", kUserSetSelector, 4, RW, Int, Cached, {}},
+    {"UserSetLoadReg", kUserSetLoad, 4, RW, Int, NoCache, {}},
+    {"UserSetSaveReg", kUserSetSave, 4, RW, Int, NoCache, {}},
+    {"UserSetDefaultReg", kUserSetDefault, 4, RW, Int, Cached, {}},
+
+    // The camera's clock (DeviceControl). The latched value changes only by the latch command.
+    {"TimestampLatchReg", kTimestampLatch, 4, RW, Int, NoCache, {}},
+    {"TimestampResetReg", kTimestampReset, 4, RW, Int, NoCache, {}},
+    {"TimestampLatchValueReg", kTimestampLatchValue, 8, RO, Int, Cached, {"TimestampLatchReg"}},
+    {"DeviceTimestampFrequencyReg", kDeviceTimestampFrequency, 8, RO, Int, Cached, {}},
 };
 
 constexpr bool InAddressOrder() {
@@ -100,7 +113,8 @@ constexpr bool InAddressOrder() {
 }
 static_assert(InAddressOrder(), "registers in increasing address order, none overlapping the next");
 
-constexpr const char* kResetRegister = "DeviceResetReg";
+// Writes to these change every setting of the camera.
+constexpr const char* kResetRegisters[] = {"DeviceResetReg", "UserSetLoadReg"};
 constexpr const char* kPort = "Device";
 
 const char* AccessText(Access access) {
@@ -150,7 +164,9 @@ std::string RegisterNodeXml(const RegisterNode& reg) {
         }
     }
     if (reg.caching != Caching::NoCache) {
-        AppendElement(xml, "pInvalidator", kResetRegister);
+        for (const char* reset : kResetRegisters) {
+            AppendElement(xml, "pInvalidator", reset);
+        }
     }
     if (reg.kind == RegisterKind::Int) {
         AppendElement(xml, "Sign", "Unsigned");
@@ -204,6 +220,21 @@ const RegisterNode* FindSfncRegister(uint64_t address) {
     const auto* found = std::lower_bound(std::begin(kRegisters), std::end(kRegisters), address,
                                          [](const RegisterNode& reg, uint64_t at) { return reg.address < at; });
     return found != std::end(kRegisters) && found->address == address ? found : nullptr;
+}
+
+std::optional<uint32_t> SfncEnumEntry(const std::string& feature, const std::string& entry) {
+    const std::string& document = SfncDocument();
+    const size_t begin = document.find("<Enumeration Name=\"" + feature + "\"");
+    if (begin == std::string::npos) {
+        return std::nullopt;
+    }
+    const size_t end = document.find("</Enumeration>", begin);
+    const size_t at = document.find("<EnumEntry Name=\"" + entry + "\"", begin);
+    if (at == std::string::npos || at > end) {
+        return std::nullopt;
+    }
+    const size_t value = document.find("<Value>", at) + std::strlen("<Value>");
+    return static_cast<uint32_t>(std::stoul(document.substr(value, document.find('<', value) - value), nullptr, 0));
 }
 
 const std::string& SfncDocument() {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace Quibbon::Sim::Sfnc {
@@ -13,7 +14,7 @@ namespace Quibbon::Sim::Sfnc {
 enum class Access : uint8_t { RO, WO, RW };
 
 // The GenApi node type of a register and the layout of its value, all little-endian:
-// Int: an unsigned integer of `length` bytes (IntReg); Float: an IEEE double, 8 bytes (FloatReg);
+// Int: an unsigned integer of `length` bytes, 4 or 8 (IntReg); Float: an IEEE double, 8 bytes (FloatReg);
 // String: zero-padded text of `length` bytes (StringReg).
 enum class RegisterKind : uint8_t { Int, Float, String };
 
@@ -33,7 +34,8 @@ struct RegisterNode {
     Caching caching;
     // The register nodes whose writes may change this register's value: a GenApi cache rereads it
     // after any of them was written. Unused entries are null. Every cached register is also
-    // invalidated by DeviceResetReg, which the document adds without it being listed here.
+    // invalidated by DeviceResetReg and UserSetLoadReg, which the document adds without them being
+    // listed here.
     const char* invalidators[kMaxInvalidators];
 };
 
@@ -49,6 +51,10 @@ RegisterTable SfncRegisterNodes();
 
 // The register that starts at that address, or null.
 const RegisterNode* FindSfncRegister(uint64_t address);
+
+// The value of the entry named `entry` of the enumeration feature `feature` in the document, or
+// nothing when the document has no such feature or entry.
+std::optional<uint32_t> SfncEnumEntry(const std::string& feature, const std::string& entry);
 
 // The complete GenApi document (schema 1.1), built on first use; its port node is "Device".
 const std::string& SfncDocument();

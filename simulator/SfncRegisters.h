@@ -1,8 +1,8 @@
 // The register space of the SFNC camera. Registers are little-endian; integers, enumerations,
 // booleans and commands are 4 bytes, floating-point values 8 bytes (IEEE double), texts fixed-size
-// zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector) read and write
-// the register of the selected entry at the same address (ChunkSelector too). The blocks 0x7000 to
-// 0x9FFF are kept for events, user sets and the camera clock.
+// zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector, ChunkSelector,
+// UserSetSelector) read and write the register of the selected entry at the same address. The
+// block 0x7000 is kept for events.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +73,18 @@ enum Register : uint64_t {
     kChunkSelector = 0x6004,    // ChunkSelectorValue
     kChunkEnable = 0x6008,      // selected chunk: boolean; locked
 
+    // UserSetControl
+    kUserSetSelector = 0x8000,  // UserSetValue
+    kUserSetLoad = 0x8004,      // selected set: command, write 1; refused while the camera acquires
+    kUserSetSave = 0x8008,      // selected set: command, write 1; refused for Default
+    kUserSetDefault = 0x800C,   // UserSetValue: the set the camera starts from and DeviceReset restores
+
+    // The camera's clock, in nanoseconds (DeviceControl): it stamps every frame.
+    kTimestampLatch = 0x9000,             // command, write 1: copies the clock to TimestampLatchValue
+    kTimestampReset = 0x9004,             // command, write 1: the clock restarts at 0
+    kTimestampLatchValue = 0x9008,        // 8 bytes, read-only
+    kDeviceTimestampFrequency = 0x9010,   // 8 bytes, read-only: 1000000000 ticks per second
+
     // The camera's GenApi document, read-only.
     kDescription = 0x100000,
 };
@@ -89,6 +101,8 @@ enum AcquisitionModeValue : uint32_t { kContinuous = 0, kSingleFrame = 1, kMulti
 enum TriggerSelectorValue : uint32_t { kFrameStart = 0, kAcquisitionStartTrigger = 1 };
 enum TriggerSourceValue : uint32_t { kSourceSoftware = 0, kSourceLine0 = 1 };
 enum AutoValue : uint32_t { kAutoOff = 0, kAutoOnce = 1, kAutoContinuous = 2 };
+enum UserSetValue : uint32_t { kUserSetDefaultSet = 0, kUserSet1 = 1, kUserSet2 = 2, kUserSet3 = 3 };
+constexpr uint32_t kUserSetCount = 4;
 enum BinningModeValue : uint32_t { kBinningSum = 0, kBinningAverage = 1 };
 
 // The chunks a frame may carry, in the order they follow the image.

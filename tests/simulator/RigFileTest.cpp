@@ -132,6 +132,7 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
         seventeen += "[[board]]\n";
     }
     const std::string camera = "[[board]]\n[[board.camera]]\n";
+    const std::string sfnc = camera + "profile = \"sfnc\"\n";
 
     struct Case {
         std::string text;
@@ -175,6 +176,20 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
         {camera + "images = \"odd\"\n", 3,
          "images in '" + dir + "/odd' are 10x8, not a camera size (8 to 4096 a side, a multiple of 4)"},
         {camera + "images = \"good\"\nwidth = 16\n", 4, "the camera is 16x8 but its images in '" + dir + "/good' are 8x8"},
+        // User sets: SFNC cameras only; each value written as a consumer would, refused as then.
+        {camera + "[board.camera.user_set.UserSet1]\nWidth = 32\n", 3, "user sets need profile = \"sfnc\""},
+        {sfnc + "[board.camera.user_set.UserSet4]\n", 4, "unknown key 'UserSet4'"},
+        {sfnc + "[board.camera.user_set.UserSet1]\nWidth = 32\nWidht = 32\n", 6,
+         "'Widht' is not a setting of the camera a user set can hold"},
+        {sfnc + "[board.camera.user_set.UserSet1]\nAcquisitionStart = 1\n", 5,
+         "'AcquisitionStart' is not a setting of the camera a user set can hold"},
+        {sfnc + "[board.camera.user_set.UserSet2]\nWidth = 30\n", 5,
+         "Width: 30 is out of range (4 to 640 in steps of 4, with OffsetX 0)."},
+        {sfnc + "[board.camera.user_set.UserSet2]\nPixelFormat = \"Mono9\"\n", 5, "'Mono9' is not an entry of PixelFormat"},
+        {sfnc + "[board.camera.user_set.UserSet2]\nGain = [1]\n", 5,
+         "'Gain' must be an entry name, a number or true or false"},
+        {sfnc + "user_set_default = \"UserSet3\"\n", 4,
+         "user_set_default 'UserSet3' is not Default or a user set the camera is given"},
     };
     for (const Case& c : cases) {
         const std::string path = folder.WriteText("rig.toml", c.text);

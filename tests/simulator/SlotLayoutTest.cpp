@@ -174,6 +174,16 @@ TEST(SlotLayoutTest, EveryOperationSitsAtItsSlot) {
     Quibbon::FrameInfo info{};
     EXPECT_GE((CallSlot<int32_t, void*, uint64_t*, uint32_t, void*>(stream, 8, buffer.data(), &capacity, 500, &info)), 0);
     EXPECT_EQ(info.frameNumber, 1u);
+    // A camera without a clock answers a whole record with no stamp: the caller stamps the frame.
+    Quibbon::FrameRecord record{};
+    record.info.reserved = sizeof record;
+    record.timestamp = 12345;
+    EXPECT_GE((CallSlot<int32_t, void*, uint64_t*, uint32_t, void*>(stream, 8, buffer.data(), &capacity, 500,
+                                                                      &record.info)),
+              0);
+    EXPECT_EQ(record.info.frameNumber, 2u);
+    EXPECT_EQ(record.info.reserved, sizeof record);
+    EXPECT_EQ(record.timestamp, 0u);
     EXPECT_EQ((CallSlot<int32_t, int32_t, int32_t>(stream, 3, 0, 1)), 0);
 
     EXPECT_EQ(CallSlot<int32_t>(stream, 7), 0);
