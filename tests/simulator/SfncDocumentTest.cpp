@@ -391,8 +391,7 @@ TEST_F(SfncNodeMap, EnumerationsCarryTheCameraValues) {
     EXPECT_EQ(0x0210001Fu, Peek<uint32_t>(kPixelFormat));
 }
 
-// The region's limits follow the largest image and each other, also when the camera changes the
-// largest image after a binning write (the cache must not keep the old one).
+// With TLParamsLocked at 1, exactly the features a real camera locks while acquiring are locked.
 TEST_F(SfncNodeMap, TLParamsLockedLocksThePayloadFeatures) {
     const std::set<std::string> locked{"Width", "Height", "PixelFormat", "BinningHorizontal", "BinningVertical",
                                        "DecimationHorizontal", "DecimationVertical", "AcquisitionMode",
