@@ -425,6 +425,7 @@ TEST_F(SfncNodeMap, EnumerationsCarryTheCameraValues) {
     EXPECT_EQ(0x0210001Fu, Peek<uint32_t>(kPixelFormat));
 }
 
+// With TLParamsLocked at 1, exactly the features a real camera locks while acquiring are locked.
 TEST_F(SfncNodeMap, TLParamsLockedLocksThePayloadFeatures) {
     const std::set<std::string> locked{"Width", "Height", "PixelFormat", "BinningHorizontal", "BinningVertical",
                                        "DecimationHorizontal", "DecimationVertical", "AcquisitionMode",
