@@ -19,14 +19,15 @@
 #include <stdexcept>
 #include <vector>
 
-#include "simulator/Camera.h"
+#include "simulator/CameraConfig.h"
 #include "simulator/ImageReplay.h"
 #include "simulator/PixelFormats.h"
 #include "simulator/PngImage.h"
 
 namespace {
 
-using Quibbon::Sim::Camera;
+using Quibbon::Sim::IsValidCameraSize;
+using Quibbon::Sim::kCameraMaxSize;
 
 constexpr size_t kSignatureSize = 8;
 
@@ -56,7 +57,7 @@ void FixChecksums(std::vector<uint8_t>& file) {
 }
 
 bool Usable(const Quibbon::Sim::SourceImage& image) {
-    return image.width > 0 && image.height > 0 && image.width <= Camera::kMaxSize && image.height <= Camera::kMaxSize &&
+    return image.width > 0 && image.height > 0 && image.width <= kCameraMaxSize && image.height <= kCameraMaxSize &&
            (image.channels == 1 || image.channels == 3) &&
            image.samples.size() == size_t{image.width} * image.height * image.channels;
 }
@@ -70,14 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Quibbon::Sim::SourceImage image;
     try {
-        image = Quibbon::Sim::ReadPngBytes(file.data(), file.size(), Camera::kMaxSize);
+        image = Quibbon::Sim::ReadPngBytes(file.data(), file.size(), kCameraMaxSize);
     } catch (const std::runtime_error&) {
         return 0;
     }
     if (!Usable(image)) {
         Abort("decoded", image);
     }
-    if (Camera::IsValidSize(image.width) && Camera::IsValidSize(image.height)) {
+    if (IsValidCameraSize(image.width) && IsValidCameraSize(image.height)) {
         const Quibbon::Sim::PixelFormatInfo& format =
             Quibbon::Sim::PixelFormatsBegin()[data[size - 1] % Quibbon::Sim::PixelFormatCount()];
         if (Quibbon::Sim::ConvertImage(image, format.code).size() !=

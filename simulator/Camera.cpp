@@ -56,8 +56,6 @@ std::unique_ptr<CameraModel> MakeModel(const CameraConfig& config) {
 
 }  // namespace
 
-bool Camera::IsValidSize(int64_t value) { return IsValidCameraSize(value); }
-
 Camera::Camera(const CameraConfig& config)
     : m_identity(Checked(config).identity),
       m_profile(config.profile),

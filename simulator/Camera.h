@@ -35,12 +35,6 @@ struct GrabSession {
 
 class Camera final : private CameraControl {
 public:
-    static constexpr uint32_t kMinSize = kCameraMinSize;
-    static constexpr uint32_t kMaxSize = kCameraMaxSize;
-    static constexpr uint32_t kSizeStep = kCameraSizeStep;
-
-    static bool IsValidSize(int64_t value);
-
     // Throws std::invalid_argument for a configuration the camera cannot run (CheckCameraConfig).
     explicit Camera(const CameraConfig& config);
     Camera(const Camera&) = delete;

@@ -184,10 +184,10 @@ private:
             return fallback;
         }
         const std::optional<int64_t> size = node->value_exact<int64_t>();
-        if (!size || !Camera::IsValidSize(*size)) {
+        if (!size || !IsValidCameraSize(*size)) {
             Fail(node->source(), "'" + std::string(key) + "' must be a multiple of " +
-                                     std::to_string(Camera::kSizeStep) + " from " + std::to_string(Camera::kMinSize) +
-                                     " to " + std::to_string(Camera::kMaxSize));
+                                     std::to_string(kCameraSizeStep) + " from " + std::to_string(kCameraMinSize) +
+                                     " to " + std::to_string(kCameraMaxSize));
         }
         return static_cast<uint32_t>(*size);
     }
@@ -302,17 +302,17 @@ private:
         std::shared_ptr<const ImageSet>& images = m_imageSets[folder.lexically_normal().string()];
         if (!images) {
             try {
-                images = LoadImageFolder(folder.string(), Camera::kMaxSize, kMaxImageBytes - m_imageBytes);
+                images = LoadImageFolder(folder.string(), kCameraMaxSize, kMaxImageBytes - m_imageBytes);
             } catch (const std::runtime_error& problem) {
                 Fail(node->source(), problem.what());
             }
             m_imageBytes += images->bytes;
         }
-        if (!Camera::IsValidSize(images->width) || !Camera::IsValidSize(images->height)) {
+        if (!IsValidCameraSize(images->width) || !IsValidCameraSize(images->height)) {
             Fail(node->source(), "images in '" + folder.string() + "' are " + std::to_string(images->width) + "x" +
                                      std::to_string(images->height) + ", not a camera size (" +
-                                     std::to_string(Camera::kMinSize) + " to " + std::to_string(Camera::kMaxSize) +
-                                     " a side, a multiple of " + std::to_string(Camera::kSizeStep) + ")");
+                                     std::to_string(kCameraMinSize) + " to " + std::to_string(kCameraMaxSize) +
+                                     " a side, a multiple of " + std::to_string(kCameraSizeStep) + ")");
         }
         return images;
     }
