@@ -43,6 +43,11 @@ public:
             Push(std::make_shared<typename T::element_type>(std::forward<Args>(args)...));
         }
     }
+    // Bounds the queue: when it holds capacity entries, a new one drops the oldest, counted in
+    // EVENT_INFO_NUM_DROPPED. Unbounded until called.
+    void LimitTo(size_t capacity);
+    // Adds entries dropped before they reached the queue to that count.
+    void CountDropped(uint64_t count);
     virtual void EnableEvent();
     // Queued entries stay and are delivered after the next registration.
     virtual void DisableEvent();
@@ -68,6 +73,8 @@ private:
     EventData DeliverFront(void* pBuffer, size_t* piSize);
 
     std::deque<T> m_deque_entries;
+    size_t m_i_capacity = 0;  // 0: unbounded
+    uint64_t m_i_dropped = 0;
 };
 
 template <class T>
@@ -77,9 +84,25 @@ void CEventQueue<T>::Push(const T& entry) {
     }
     {
         Lock lock(m_mutex_object);
+        if (m_i_capacity != 0 && m_deque_entries.size() >= m_i_capacity) {
+            m_deque_entries.pop_front();
+            ++m_i_dropped;
+        }
         m_deque_entries.push_back(entry);
     }
     m_cv_signal.notify_one();
+}
+
+template <class T>
+void CEventQueue<T>::LimitTo(size_t capacity) {
+    Lock lock(m_mutex_object);
+    m_i_capacity = capacity;
+}
+
+template <class T>
+void CEventQueue<T>::CountDropped(uint64_t count) {
+    Lock lock(m_mutex_object);
+    m_i_dropped += count;
 }
 
 template <class T>
@@ -168,6 +191,14 @@ void CEventQueue<T>::AnswerInfo(EVENT_INFO_CMD iInfoCmd, INFO_DATATYPE* piType, 
     case EVENT_INFO_DATA_SIZE_MAX:
         value = MeasureFront(std::move(infoDataSizeMax));
         break;
+    case EVENT_INFO_NUM_DROPPED: {
+        Lock lock(m_mutex_object);
+        if (m_i_capacity == 0) {
+            throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iInfoCmd));
+        }
+        value = static_cast<size_t>(m_i_dropped);
+        break;
+    }
     default:
         throw implementation_exception(MsgComposer("Requested iID is not implemented; iID = %d.", iInfoCmd));
     }

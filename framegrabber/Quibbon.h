@@ -57,6 +57,9 @@ enum Parameter : int32_t {
     // Text, read-only, self-describing cameras only: why the last register access of the calling
     // thread that failed was refused, naming the feature and the value.
     kParamRegisterError = 21,
+    // Self-describing cameras that raise events answer 1 (uint32_t): their device objects also
+    // implement TakeEvents (slot 9).
+    kParamCameraEvents = 22,
     // Fault injection, numeric, 0 = off. Writing one restarts its count. The counts belong to the
     // camera: every stream object opened on it advances the same ones.
     //   kParamFaultFailEvery:       every Nth time a frame comes due for a grab, the grab fails with
@@ -163,8 +166,22 @@ struct FrameRecord {
     // set of chunks changes.
     uint32_t chunkLayoutId;
     uint32_t imageSize;  // bytes of the image at the start of the payload
+    // Non-zero when the camera holds events for IDevice::TakeEvents (this frame's among them).
+    uint32_t eventsPending;
+    uint32_t reserved;  // 0
 };
-static_assert(sizeof(FrameRecord) == 56, "extended frame record layout");
+static_assert(sizeof(FrameRecord) == 64, "extended frame record layout");
+
+// One event a camera raised (IDevice::TakeEvents): its GenApi event ID, its time on the camera's
+// clock in nanoseconds and the ID of the frame it belongs to (0 for events of no frame). The
+// producer delivers it as a remote-device event of that ID whose 16 data bytes are the time stamp
+// (offset 0) and the frame ID (offset 8), little-endian; the camera's document addresses them so.
+struct CameraEvent {
+    uint64_t id;
+    uint64_t timestamp;
+    uint64_t frameId;
+};
+static_assert(sizeof(CameraEvent) == 24, "camera event layout");
 
 class ISystem {
 public:
@@ -206,6 +223,11 @@ public:
     // kParamRegisterError then tells why.
     virtual int32_t ReadRegisters(uint64_t address, void* data, uint64_t size) = 0;         // slot 7
     virtual int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) = 0;  // slot 8
+    // Only on device objects of cameras that raise events (kParamCameraEvents). Moves up to
+    // *count of the oldest events the camera holds into events, oldest first, and sets *count to
+    // the number moved; *dropped receives the number of events the camera dropped, its queue being
+    // full, since the previous call. kOk, or kFailed for a null pointer.
+    virtual int32_t TakeEvents(CameraEvent* events, uint64_t* count, uint64_t* dropped) = 0;  // slot 9
 };
 
 class IDataStream {

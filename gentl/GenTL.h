@@ -264,6 +264,9 @@ enum EVENT_INFO_CMD_LIST {
     EVENT_INFO_CUSTOM_ID = 1000
 };
 typedef int32_t EVENT_INFO_CMD;
+// Quarvo's own: the number of events a full queue dropped to make room (size_t). Answered by
+// queues of bounded length: the remote-device events of cameras that raise events.
+enum { EVENT_INFO_NUM_DROPPED = EVENT_INFO_CUSTOM_ID };
 
 enum EVENT_DATA_INFO_CMD_LIST {
     EVENT_DATA_ID = 0,

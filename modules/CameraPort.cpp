@@ -2,7 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "gentl/Exceptions.h"
@@ -88,17 +90,30 @@ void CheckAccess(Quibbon::IDevice& camera, int32_t iResult, const char* sVerb, u
     }
 }
 
-}  // namespace
-
-bool CCameraPort::DescribesItself(Quibbon::IDevice* pComponent) {
+// Whether the component's device object answers the parameter with the 32-bit 1.
+bool AnswersOne(Quibbon::IDevice* pComponent, int32_t iParameter) {
     uint32_t answer = 0;
     uint64_t size = sizeof answer;
-    return pComponent != nullptr && pComponent->GetParameter(Quibbon::kParamSelfDescribing, &answer, &size) >= 0 &&
+    return pComponent != nullptr && pComponent->GetParameter(iParameter, &answer, &size) >= 0 &&
            size == sizeof answer && answer == 1;
 }
 
+// Events taken from the camera at a time.
+constexpr uint64_t kEventBatch = 64;
+
+}  // namespace
+
+bool CCameraPort::DescribesItself(Quibbon::IDevice* pComponent) {
+    return AnswersOne(pComponent, Quibbon::kParamSelfDescribing);
+}
+
 CCameraPort::CCameraPort(const std::shared_ptr<CDevice>& spDevice, std::shared_ptr<CEventGenApiEvent> spEventRemote)
-    : CRemotePort(spDevice, std::move(spEventRemote)) {}
+    : CRemotePort(spDevice, std::move(spEventRemote)),
+      m_b_camera_events(AnswersOne(spDevice->GetComponent(), Quibbon::kParamCameraEvents)) {
+    if (m_b_camera_events) {
+        EventRemote().LimitTo(kEventCapacity);
+    }
+}
 
 CCameraPort::~CCameraPort() = default;
 
@@ -129,8 +144,39 @@ uint64_t CCameraPort::WriteData(uint64_t iAddress, const void* pBuffer, uint64_t
     CheckBuffer(pBuffer);
     const std::shared_ptr<CDevice> device = LockDevice();
     Quibbon::IDevice& camera = *device->GetComponent();
-    CheckAccess(camera, camera.WriteRegisters(iAddress, pBuffer, *piSize), "write", iAddress, *piSize);
+    const int32_t result = camera.WriteRegisters(iAddress, pBuffer, *piSize);
+    // A write may raise events (AcquisitionStart, FrameTriggerMissed...), a refused one too.
+    CollectEvents();
+    CheckAccess(camera, result, "write", iAddress, *piSize);
     return *piSize;
+}
+
+// Each event's data is its time stamp and its frame ID, 8 bytes each, little-endian, as the
+// camera's document addresses them.
+void CCameraPort::CollectEvents() {
+    if (!m_b_camera_events) {
+        return;
+    }
+    const std::shared_ptr<CDevice> device = LockDevice();
+    Quibbon::IDevice& camera = *device->GetComponent();
+    std::lock_guard<std::mutex> lock(m_mutex_events);
+    Quibbon::CameraEvent events[kEventBatch];
+    uint64_t count = kEventBatch;
+    while (count == kEventBatch) {
+        uint64_t dropped = 0;
+        count = kEventBatch;
+        if (camera.TakeEvents(events, &count, &dropped) < 0) {
+            return;
+        }
+        count = std::min(count, kEventBatch);
+        EventRemote().CountDropped(dropped);
+        for (uint64_t i = 0; i < count; ++i) {
+            uint8_t data[sizeof events[i].timestamp + sizeof events[i].frameId];
+            std::memcpy(data, &events[i].timestamp, sizeof events[i].timestamp);
+            std::memcpy(data + sizeof events[i].timestamp, &events[i].frameId, sizeof events[i].frameId);
+            PushEventRemoteDevice(static_cast<int64_t>(events[i].id), data, sizeof data);
+        }
+    }
 }
 
 uint32_t CCameraPort::ReadReg(uint64_t iAddress, uint32_t& iValue) {

@@ -119,6 +119,10 @@ void CDataStream::AcqThreadProc() noexcept {
             }
             Quibbon::FrameRecord record{};
             const int32_t result = Fill(*held, record);
+            if (record.eventsPending != 0) {
+                // The frame's events reach the consumer before the frame does.
+                m_sp_device->GetPort()->CollectEvents();
+            }
             if (result >= 0) {
                 Deliver(held, record, result);
             } else {
@@ -183,7 +187,7 @@ int32_t CDataStream::Fill(CBufferInfo& buffer, Quibbon::FrameRecord& record) {
     record.info.reserved = m_b_has_frame_record ? sizeof record : 0;
     const int32_t result = m_p_fg_stream->Grab(buffer.Buffer(), &size, kGrabTimeoutMs, &record.info);
     if (record.info.reserved != sizeof record) {
-        record = Quibbon::FrameRecord{record.info, 0, 0, 0};  // a plain FrameInfo came back
+        record = Quibbon::FrameRecord{record.info, 0, 0, 0, 0, 0};  // a plain FrameInfo came back
     }
     return result;
 }

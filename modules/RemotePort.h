@@ -29,6 +29,9 @@ public:
     // The camera's current payload size in bytes.
     virtual uint32_t GetPayloadSize() = 0;
     void PushEventRemoteDevice(int64_t iEventID, const void* pData, uint64_t iSize);
+    // Moves the events the camera raised into the device's remote-device events; nothing for a
+    // camera that raises none.
+    virtual void CollectEvents() {}
 
 protected:
     CRemotePort(const std::shared_ptr<CDevice>& spDevice, std::shared_ptr<CEventGenApiEvent> spEventRemote);
@@ -36,6 +39,7 @@ protected:
     // The device, which must still be alive; raises invalid_handle_exception otherwise.
     std::shared_ptr<CDevice> LockDevice() const;
     ICommonBase* GetDevice() const { return m_p_device; }
+    CEventGenApiEvent& EventRemote() const { return *m_sp_event_remote; }
     // The refusal of Register and Unregister.
     [[noreturn]] static void RefuseEvent(EVENT_TYPE iEventID);
 

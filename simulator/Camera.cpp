@@ -108,6 +108,17 @@ uint64_t Camera::Resets() const {
     return m_model->Resets();
 }
 
+int32_t Camera::TakeEvents(CameraEvent* events, uint64_t& count, uint64_t& dropped) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CameraEvents* raised = m_model->Events();
+    if (raised == nullptr) {
+        return kFailed;
+    }
+    count = raised->Take(events, count);
+    dropped = raised->TakeDropped();
+    return kOk;
+}
+
 void Camera::AddTrigger(Clock::time_point when) {
     if (m_triggers.size() < kMaxPendingTriggers) {
         m_triggers.push_back(when);
@@ -143,6 +154,8 @@ int32_t Camera::Stop() {
 }
 
 bool Camera::Grabbing() const { return m_grabbing; }
+
+bool Camera::TriggerPending() const { return !m_triggers.empty(); }
 
 int32_t Camera::StartAcquisition() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -232,6 +245,7 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
         record->timestamp = taken.timestamp;
         record->chunkLayoutId = taken.chunks.layoutId;
         record->imageSize = taken.imageSize;
+        record->eventsPending = taken.eventsPending ? 1 : 0;
     }
     return payload > capacity ? kTruncated : kOk;
 }
@@ -340,6 +354,9 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         taken.info.flags = fate.incomplete ? kFrameIncomplete : 0;
         taken.info.droppedBefore = session.dropped;
         session.dropped = 0;
+        m_model->FrameDelivered(number, taken.timestamp);
+        const CameraEvents* events = m_model->Events();
+        taken.eventsPending = events != nullptr && events->Pending();
         return kOk;
     }
 }

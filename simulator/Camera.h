@@ -56,6 +56,8 @@ public:
     int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size, std::string& error);
     // How often the camera was reset by its DeviceReset feature.
     uint64_t Resets() const;
+    // The camera's events (IDevice::TakeEvents): kFailed for a camera without events.
+    int32_t TakeEvents(CameraEvent* events, uint64_t& count, uint64_t& dropped);
 
     // Stream 0 of the camera. Stopping also ends every grab then waiting with kStopped.
     int32_t StartAcquisition();
@@ -100,6 +102,7 @@ private:
         uint32_t imageSize;
         uint64_t timestamp;
         FrameChunks chunks;
+        bool eventsPending;
     };
 
     // What the model may ask, with the lock held.
@@ -108,6 +111,7 @@ private:
     int32_t Start() override;
     int32_t Stop() override;
     bool Grabbing() const override;
+    bool TriggerPending() const override;
 
     Clock::time_point NextDue(Clock::time_point now) const;
     bool Triggered() const;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framegrabber/Quibbon.h"
+#include "simulator/CameraEvents.h"
 #include "simulator/FrameShape.h"
 
 namespace Quibbon::Sim {
@@ -30,6 +31,8 @@ public:
     virtual int32_t Start() = 0;
     virtual int32_t Stop() = 0;
     virtual bool Grabbing() const = 0;
+    // Whether a frame start trigger waits for its frame.
+    virtual bool TriggerPending() const = 0;
 
 protected:
     ~CameraControl() = default;
@@ -85,6 +88,10 @@ public:
     virtual CameraClock::time_point EarliestFrame() const { return CameraClock::time_point::min(); }
     // A frame was taken at that time.
     virtual void FrameTaken(CameraClock::time_point /*when*/) {}
+    // The frame taken last is delivered with that number and stamp.
+    virtual void FrameDelivered(uint32_t /*frameNumber*/, uint64_t /*timestamp*/) {}
+    // The events the camera raised and holds for the consumer; null for a model without events.
+    virtual CameraEvents* Events() { return nullptr; }
     // The acquisition started or stopped.
     virtual void AcquisitionChanged(bool /*grabbing*/, CameraClock::time_point /*when*/) {}
     // How often the camera was reset (DeviceReset); device objects opened before a reset lose

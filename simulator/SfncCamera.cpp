@@ -160,6 +160,7 @@ public:
     int32_t Start() override { return kFailed; }
     int32_t Stop() override { return kFailed; }
     bool Grabbing() const override { return false; }
+    bool TriggerPending() const override { return false; }
 };
 
 // The features a user set may give: the writable settings, not commands, texts, the user set
@@ -216,6 +217,7 @@ int32_t SfncCamera::SetParameter(int32_t /*param*/, int32_t /*value*/, CameraCon
 std::optional<int32_t> SfncCamera::GetNumber(int32_t param) const {
     switch (param) {
         case kParamSelfDescribing:
+        case kParamCameraEvents:
             return 1;
         case kParamWidth:
             return static_cast<int32_t>(m_settings.width);
@@ -329,6 +331,8 @@ uint64_t SfncCamera::NumberAt(uint64_t address) const {
         case kChunkModeActive: return s.chunkModeActive;
         case kChunkSelector: return s.chunkSelector;
         case kChunkEnable: return (s.chunkEnable >> s.chunkSelector) & 1u;
+        case kEventSelector: return s.eventSelector;
+        case kEventNotification: return (s.eventNotification >> (s.eventSelector - kEventFirst)) & 1u;
         case kUserSetSelector: return m_userSetSelector;
         case kUserSetDefault: return m_userSetDefault;
         case kTimestampLatchValue: return m_latchedNs;
@@ -488,6 +492,18 @@ void SfncCamera::WriteNumber(uint64_t address, uint32_t value, CameraControl& co
             RequireEntry("ChunkEnable", value, 2);
             s.chunkEnable = (s.chunkEnable & ~(1u << s.chunkSelector)) | (value << s.chunkSelector);
             return;
+        case kEventSelector:
+            if (value < kEventFirst || value >= kEventFirst + kEventCount) {
+                Refuse("EventSelector", value, "is not an event of this camera.");
+            }
+            s.eventSelector = value;
+            return;
+        case kEventNotification: {
+            RequireEntry("EventNotification", value, 2);
+            const uint32_t bit = 1u << (s.eventSelector - kEventFirst);
+            s.eventNotification = value != 0 ? s.eventNotification | bit : s.eventNotification & ~bit;
+            return;
+        }
         case kUserSetSelector: RequireEntry("UserSetSelector", value, kUserSetCount); m_userSetSelector = value; return;
         case kUserSetLoad:
             if (value == 1) {
@@ -612,14 +628,17 @@ void SfncCamera::WriteTriggerSetting(uint64_t address, uint32_t value, CameraCon
 }
 
 // A software trigger counts only for a trigger that is on and listens to software; others, like
-// a real camera's, ignore it.
+// a real camera's, ignore it. The camera is busy while a frame start trigger waits for its frame:
+// another one then is missed (FrameTriggerMissed).
 void SfncCamera::TriggerSoftware(CameraControl& control) {
     const Trigger& trigger = m_settings.triggers[m_settings.triggerSelector];
     if (trigger.mode == 0 || trigger.source != kSourceSoftware) {
         return;
     }
     const CameraClock::time_point now = CameraClock::now();
-    if (m_settings.triggerSelector == kFrameStart) {
+    if (m_settings.triggerSelector == kFrameStart && control.TriggerPending()) {
+        Raise(kEventFrameTriggerMissed, ClockNs(now), 0);
+    } else if (m_settings.triggerSelector == kFrameStart) {
         control.AddTrigger(now);
     } else if (m_waitingForStart) {
         m_waitingForStart = false;
@@ -697,7 +716,14 @@ uint64_t SfncCamera::Timestamp(CameraClock::time_point when) const { return Cloc
 
 // Acquisition
 
+// Starting raises AcquisitionStart; stopping raises AcquisitionEnd unless the run ended already.
 void SfncCamera::AcquisitionChanged(bool grabbing, CameraClock::time_point when) {
+    if (grabbing) {
+        Raise(kEventAcquisitionStart, ClockNs(when), 0);
+        m_runEnded = false;
+    } else if (!m_runEnded) {
+        EndRun(ClockNs(when));
+    }
     m_temperature = Temperature(when);
     m_temperatureTime = when;
     m_grabbing = grabbing;
@@ -729,6 +755,29 @@ void SfncCamera::FrameTaken(CameraClock::time_point /*when*/) {
         --m_framesLeft;
     }
     RunAutoFunctions();
+}
+
+// A frame starts at its stamp and its exposure ends an exposure time later, as it is read out. The
+// last frame of a single- or multi-frame run ends the run.
+void SfncCamera::FrameDelivered(uint32_t frameNumber, uint64_t timestamp) {
+    const uint64_t exposureEnd = timestamp + static_cast<uint64_t>(std::llround(m_settings.exposureUs * 1000.0));
+    Raise(kEventFrameStart, timestamp, frameNumber);
+    Raise(kEventExposureEnd, exposureEnd, frameNumber);
+    Raise(kEventFrameEnd, exposureEnd, frameNumber);
+    if (m_settings.acquisitionMode != kContinuous && m_framesLeft == 0 && !m_runEnded) {
+        EndRun(exposureEnd);
+    }
+}
+
+void SfncCamera::EndRun(uint64_t timestamp) {
+    Raise(kEventAcquisitionEnd, timestamp, 0);
+    m_runEnded = true;
+}
+
+void SfncCamera::Raise(uint32_t event, uint64_t timestamp, uint64_t frameId) {
+    if (((m_settings.eventNotification >> (event - kEventFirst)) & 1u) != 0) {
+        m_events.Raise({event, timestamp, frameId});
+    }
 }
 
 CameraClock::duration SfncCamera::Interval() const {

@@ -4,7 +4,7 @@
 // applied (FrameShape.h), paced by frame rate and exposure, started by triggers on software or
 // a simulated line, in continuous, single-frame or multi-frame acquisition. It keeps user sets
 // of its settings (saved for the life of the camera, so across device reopens) and a clock in
-// nanoseconds that stamps its frames.
+// nanoseconds that stamps its frames and raises the events the consumer asks for.
 #pragma once
 
 #include <memory>
@@ -38,6 +38,8 @@ public:
     CameraClock::time_point EarliestFrame() const override;
     void FrameTaken(CameraClock::time_point when) override;
     void AcquisitionChanged(bool grabbing, CameraClock::time_point when) override;
+    void FrameDelivered(uint32_t frameNumber, uint64_t timestamp) override;
+    CameraEvents* Events() override { return &m_events; }
     uint64_t Resets() const override { return m_resets; }
 
     // The period of the square wave on the simulated line Line0.
@@ -82,6 +84,8 @@ private:
         uint32_t chunkModeActive = 0;
         uint32_t chunkSelector = 0;
         uint32_t chunkEnable = 0;  // bit v: the chunk of ChunkSelectorValue v
+        uint32_t eventSelector = Sfnc::kEventFirst;
+        uint32_t eventNotification = 0;  // bit e: the event kEventFirst + e
     };
 
     void Write(uint64_t address, const uint8_t* data, uint64_t size, CameraControl& control);
@@ -100,6 +104,8 @@ private:
     void ApplyFeature(const UserSetFeature& feature);
     uint64_t ClockNs(CameraClock::time_point when) const;
     void TriggerSoftware(CameraControl& control);
+    void Raise(uint32_t event, uint64_t timestamp, uint64_t frameId);
+    void EndRun(uint64_t timestamp);
     void StartCommand(CameraControl& control);
     void RequireUnlocked(const char* feature, double value) const;
 
@@ -131,6 +137,7 @@ private:
     bool m_grabbing = false;
     uint32_t m_framesLeft = 0;                       // in single- and multi-frame acquisition
     bool m_waitingForStart = false;                  // for an acquisition start trigger
+    bool m_runEnded = true;                          // AcquisitionEnd was raised for the current run
     CameraClock::time_point m_startTriggered{};      // when the acquisition start trigger came
     double m_temperature;
     CameraClock::time_point m_temperatureTime;
@@ -140,6 +147,7 @@ private:
     uint32_t m_userSetDefault = Sfnc::kUserSetDefaultSet;
     CameraClock::time_point m_clockOrigin;  // when the clock read 0
     uint64_t m_latchedNs = 0;
+    CameraEvents m_events;
     mutable double m_sceneMean = -1.0;
 };
 

@@ -90,6 +90,11 @@ constexpr RegisterNode kRegisters[] = {
     {"ChunkSelectorReg", kChunkSelector, 4, RW, Int, Cached, {}},
     {"ChunkEnableReg", kChunkEnable, 4, RW, Int, Cached, {"ChunkSelectorReg"}},
 
+    // EventControl. EventNotification answers for the selected event. The event data is read
+    // from the delivered events through the event ports, not from these registers.
+    {"EventSelectorReg", kEventSelector, 4, RW, Int, Cached, {}},
+    {"EventNotificationReg", kEventNotification, 4, RW, Int, Cached, {"EventSelectorReg"}},
+
     // UserSetControl. The commands act on the selected set.
     {"UserSetSelectorReg", kUserSetSelector, 4, RW, Int, Cached, {}},
     {"UserSetLoadReg", kUserSetLoad, 4, RW, Int, NoCache, {}},

@@ -1,8 +1,8 @@
 // The register space of the SFNC camera. Registers are little-endian; integers, enumerations,
 // booleans and commands are 4 bytes, floating-point values 8 bytes (IEEE double), texts fixed-size
 // zero-padded blocks. Features that have a selector (TriggerSelector, GainSelector, ChunkSelector,
-// UserSetSelector) read and write the register of the selected entry at the same address. The
-// block 0x7000 is kept for events.
+// UserSetSelector, EventSelector) read and write the register of the selected entry at the same
+// address.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +73,10 @@ enum Register : uint64_t {
     kChunkSelector = 0x6004,    // ChunkSelectorValue
     kChunkEnable = 0x6008,      // selected chunk: boolean; locked
 
+    // EventControl
+    kEventSelector = 0x7000,      // EventValue
+    kEventNotification = 0x7004,  // selected event: 0 Off, 1 On
+
     // UserSetControl
     kUserSetSelector = 0x8000,  // UserSetValue
     kUserSetLoad = 0x8004,      // selected set: command, write 1; refused while the camera acquires
@@ -121,5 +125,21 @@ enum ChunkSelectorValue : uint32_t {
 // ChunkSelectorValue v at kChunkIdFirst + v. Chunk values are little-endian like the registers.
 constexpr uint32_t kChunkIdImage = 0x0A5A0000;
 constexpr uint32_t kChunkIdFirst = 0x0A5A0001;
+
+// The events the camera raises (EventSelector), each by its GenApi event ID: the ID's decimal
+// digits are the document's EventID (hexadecimal digits there, as GenTL passes the ID as text).
+// Every event's data is 16 bytes: its time stamp in ns of the camera's clock at offset 0 and the
+// ID of its frame at offset 8 (0 for events of no frame), little-endian.
+enum EventValue : uint32_t {
+    kEventAcquisitionStart = 9001,
+    kEventAcquisitionEnd = 9002,
+    kEventFrameStart = 9003,
+    kEventFrameEnd = 9004,
+    kEventExposureEnd = 9005,
+    kEventFrameTriggerMissed = 9006,
+};
+constexpr uint32_t kEventFirst = kEventAcquisitionStart;
+constexpr uint32_t kEventCount = 6;
+constexpr uint64_t kEventDataSize = 16;
 
 }  // namespace Quibbon::Sim::Sfnc

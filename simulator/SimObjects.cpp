@@ -258,6 +258,13 @@ int32_t SimDevice::WriteRegisters(uint64_t address, const void* data, uint64_t s
     });
 }
 
+int32_t SimDevice::TakeEvents(CameraEvent* events, uint64_t* count, uint64_t* dropped) {
+    if (events == nullptr || count == nullptr || dropped == nullptr) {
+        return kFailed;
+    }
+    return Guarded([&] { return m_camera.TakeEvents(events, *count, *dropped); });
+}
+
 // A camera that was reset drops the connections of every device object opened before: they
 // answer like a lost device until the device is opened again.
 bool SimDevice::StillConnected() const {

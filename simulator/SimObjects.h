@@ -52,6 +52,7 @@ public:
     int32_t Release() override;
     int32_t ReadRegisters(uint64_t address, void* data, uint64_t size) override;
     int32_t WriteRegisters(uint64_t address, const void* data, uint64_t size) override;
+    int32_t TakeEvents(CameraEvent* events, uint64_t* count, uint64_t* dropped) override;
 
 private:
     bool StillConnected() const;

@@ -346,10 +346,10 @@ TEST_F(SfncCamera, TriggersReleaseFramesBySelector) {
     camera->SetEnumeration("TriggerSelector", "FrameStart");
     Start(5);
     EXPECT_FALSE(FrameComes());
-    camera->Execute("TriggerSoftware");
-    camera->Execute("TriggerSoftware");
-    Next();
-    Next();
+    for (int i = 0; i < 2; ++i) {
+        camera->Execute("TriggerSoftware");
+        Next();
+    }
     EXPECT_FALSE(FrameComes());
     Stop();
 

@@ -181,22 +181,21 @@ TEST_F(SfncNodeMap, RegisterNodesAreTheTable) {
             }
         }
     }
-    // The block 0x7000 is kept for events.
-    const auto* kept = std::find_if(SfncRegisterNodes().begin(), SfncRegisterNodes().end(),
-                                    [](const RegisterNode& reg) { return reg.address >= 0x7000 && reg.address < 0x8000; });
-    EXPECT_EQ(SfncRegisterNodes().end(), kept) << kept->name;
-
-    // No register node of the document bypasses the table, except the chunk values, which are read
-    // from a delivered buffer through the chunk ports.
-    const std::set<std::string> chunkValues{"ChunkTimestampReg", "ChunkFrameIDReg", "ChunkExposureTimeReg",
-                                            "ChunkGainReg",      "ChunkWidthReg",   "ChunkHeightReg",
-                                            "ChunkPixelFormatReg"};
+    // No register node of the document bypasses the table, except the chunk and event values,
+    // which are read from a delivered buffer or event through their ports.
+    const std::set<std::string> portValues{
+        "ChunkTimestampReg",   "ChunkFrameIDReg",     "ChunkExposureTimeReg",
+        "ChunkGainReg",        "ChunkWidthReg",       "ChunkHeightReg",
+        "ChunkPixelFormatReg", "EventAcquisitionStartTimestampReg", "EventAcquisitionEndTimestampReg",
+        "EventFrameStartTimestampReg", "EventFrameStartFrameIDReg", "EventFrameEndTimestampReg",
+        "EventFrameEndFrameIDReg", "EventExposureEndTimestampReg", "EventExposureEndFrameIDReg",
+        "EventFrameTriggerMissedTimestampReg"};
     size_t registers = 0;
     ArvDomElement* root = arv_dom_document_get_document_element(ARV_DOM_DOCUMENT(gc));
     for (ArvDomNode* child = arv_dom_node_get_first_child(ARV_DOM_NODE(root)); child != nullptr;
          child = arv_dom_node_get_next_sibling(child)) {
         const char* name = ARV_IS_GC_REGISTER(child) ? arv_gc_feature_node_get_name(ARV_GC_FEATURE_NODE(child)) : "";
-        if (ARV_IS_GC_REGISTER(child) && chunkValues.count(name) == 0) {
+        if (ARV_IS_GC_REGISTER(child) && portValues.count(name) == 0) {
             ++registers;
             EXPECT_NE(nullptr, FindByName(name)) << name << " is in the document but not in the table";
         }
@@ -270,6 +269,8 @@ const FeatureCase kFeatures[] = {
     {"ChunkModeActive", "ChunkDataControl", "Boolean", RW, kChunkModeActive},
     {"ChunkSelector", "ChunkDataControl", "Enumeration", RW, kChunkSelector},
     {"ChunkEnable", "ChunkDataControl", "Boolean", RW, kChunkEnable},
+    {"EventSelector", "EventControl", "Enumeration", RW, kEventSelector},
+    {"EventNotification", "EventControl", "Enumeration", RW, kEventNotification},
     {"UserSetSelector", "UserSetControl", "Enumeration", RW, kUserSetSelector},
     {"UserSetLoad", "UserSetControl", "Command", RW, kUserSetLoad},
     {"UserSetSave", "UserSetControl", "Command", RW, kUserSetSave},
@@ -290,7 +291,7 @@ std::vector<std::string> Names(const GSList* list) {
 TEST_F(SfncNodeMap, FeaturesReachTheirRegisters) {
     EXPECT_EQ((std::vector<std::string>{"DeviceControl", "ImageFormatControl", "AcquisitionControl",
                                         "AnalogControl", "TransportLayerControl", "ChunkDataControl",
-                                        "UserSetControl"}),
+                                        "EventControl", "UserSetControl"}),
               Names(arv_gc_category_get_features(ARV_GC_CATEGORY(Node("Root")))));
     std::set<uint64_t> addresses;
     for (const FeatureCase& feature : kFeatures) {
@@ -406,6 +407,14 @@ TEST_F(SfncNodeMap, EnumerationsCarryTheCameraValues) {
           {"Width", kChunkWidth},
           {"Height", kChunkHeight},
           {"PixelFormat", kChunkPixelFormat}}},
+        {"EventSelector",
+         {{"AcquisitionStart", kEventAcquisitionStart},
+          {"AcquisitionEnd", kEventAcquisitionEnd},
+          {"FrameStart", kEventFrameStart},
+          {"FrameEnd", kEventFrameEnd},
+          {"ExposureEnd", kEventExposureEnd},
+          {"FrameTriggerMissed", kEventFrameTriggerMissed}}},
+        {"EventNotification", {{"Off", 0}, {"On", 1}}},
         {"UserSetSelector", userSets},
         {"UserSetDefault", userSets},
     };

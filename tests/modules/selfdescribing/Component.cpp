@@ -141,6 +141,8 @@ public:
         std::memcpy(g_space + address, &value, sizeof value);
         return kOk;
     }
+    // The camera raises no events (it does not answer kParamCameraEvents).
+    int32_t TakeEvents(CameraEvent* /*events*/, uint64_t* /*count*/, uint64_t* /*dropped*/) override { return kFailed; }
 };
 
 class Interface final : public IInterface {
