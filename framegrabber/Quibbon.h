@@ -60,6 +60,9 @@ enum Parameter : int32_t {
     // Self-describing cameras that raise events answer 1 (uint32_t): their device objects also
     // implement TakeEvents (slot 9).
     kParamCameraEvents = 22,
+    // uint32_t, read-only, cameras whose frames may carry chunks in the GigE Vision layout
+    // (FrameRecord): the most chunks a frame carries, its image included. Others refuse it.
+    kParamMaxChunks = 23,
     // Fault injection, numeric, 0 = off. Writing one restarts its count. The counts belong to the
     // camera: every stream object opened on it advances the same ones.
     //   kParamFaultFailEvery:       every Nth time a frame comes due for a grab, the grab fails with

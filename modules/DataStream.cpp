@@ -370,6 +370,15 @@ size_t CDataStream::GetNumAnnounced() {
 
 // ---- information --------------------------------------------------------------------------------
 
+size_t CDataStream::MaxChunks() const {
+    Quibbon::IDevice* device = m_sp_device->GetComponent();
+    uint32_t chunks = 0;
+    uint64_t size = sizeof chunks;
+    const bool answered = device != nullptr && device->GetParameter(Quibbon::kParamMaxChunks, &chunks, &size) >= 0 &&
+                          size == sizeof chunks;
+    return answered ? std::max<size_t>(chunks, 1) : 1;
+}
+
 void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuffer, size_t* piSize) {
     switch (iInfoCmd) {
         case STREAM_INFO_ID: SetReturnParam(pBuffer, piSize, piType, std::string("0")); return;
@@ -406,7 +415,7 @@ void CDataStream::DSGetInfo(int32_t iInfoCmd, INFO_DATATYPE* piType, void* pBuff
         }
         case STREAM_INFO_DEFINES_PAYLOADSIZE: SetReturnBool8(pBuffer, piSize, piType, false); return;
         case STREAM_INFO_TLTYPE: SetReturnParam(pBuffer, piSize, piType, std::string("Custom")); return;
-        case STREAM_INFO_NUM_CHUNKS_MAX: SetReturnSizeT(pBuffer, piSize, piType, 1); return;
+        case STREAM_INFO_NUM_CHUNKS_MAX: SetReturnSizeT(pBuffer, piSize, piType, MaxChunks()); return;
         case STREAM_INFO_BUF_ANNOUNCE_MIN: SetReturnSizeT(pBuffer, piSize, piType, kAnnounceMinimum); return;
         case STREAM_INFO_BUF_ALIGNMENT: SetReturnSizeT(pBuffer, piSize, piType, kAlignment); return;
         default:

@@ -100,6 +100,8 @@ private:
     void RemoveFromOutput(CBufferInfo* pBuffer);
     static void ClearQueueFlags(CBufferInfo& buffer);
     void FlushLocked(int32_t iOperation);
+    // The most chunks a buffer of this stream may carry: the camera's answer, else 1.
+    size_t MaxChunks() const;
 
     // The acquisition thread.
     // Never lets an exception out: a failure ends the acquisition as described at EndOnFailure.

@@ -229,6 +229,8 @@ std::optional<int32_t> SfncCamera::GetNumber(int32_t param) const {
             return static_cast<int32_t>(PayloadSize());
         case kParamChunkMode:
             return 0;
+        case kParamMaxChunks:
+            return static_cast<int32_t>(1 + kChunkCount);
         case kParamFrameRate:
             return m_settings.frameRateEnable != 0 ? static_cast<int32_t>(std::lround(m_settings.frameRate)) : 0;
         case kParamTestPattern:

@@ -162,6 +162,7 @@ protected:
         frame.incomplete = BufferInfo<uint8_t>(buffer, BUFFER_INFO_IS_INCOMPLETE) != 0;
         size_t count = 0;
         EXPECT_EQ(GC_ERR_SUCCESS, lib.DSGetBufferChunkData(stream, buffer, nullptr, &count)) << lib.Error().text;
+        EXPECT_LE(count, StreamInfo<size_t>(STREAM_INFO_NUM_CHUNKS_MAX)) << "the room a consumer prepares";
         frame.chunks.resize(count);
         if (count > 0) {
             size_t room = count - 1;
