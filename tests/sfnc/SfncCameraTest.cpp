@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "genapi/GenApiTesting.h"
-#include "support/OpenStream.h"
-#include "support/RigFileEnv.h"
+#include "sfnc/SfncFixture.h"
 
 namespace quarvo_test {
 namespace {
@@ -56,37 +54,9 @@ struct Frame {
     }
 };
 
-class SfncCamera : public OpenStream {
+class SfncCamera : public SfncFixture {
 protected:
-    void SetUp() override {
-        rig = std::make_unique<RigFile>(kRig);
-        OpenSystem::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        Open(0, "Sfnc");
-        camera = std::make_unique<GenApiPort>(lib, remote);
-    }
-
-    // Starts the stream with count buffers of the camera's payload size queued, then the camera.
-    void Start(size_t count) {
-        const auto payload = static_cast<size_t>(camera->Integer("PayloadSize"));
-        buffers = AnnounceAndQueue(count, payload);
-        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE))
-            << lib.Error().text;
-        camera->Execute("AcquisitionStart");
-    }
-
-    // Stops the camera and the stream and revokes the stream's buffers.
-    void Stop() {
-        camera->Execute("AcquisitionStop");
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT)) << lib.Error().text;
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
-        for (BUFFER_HANDLE buffer : buffers) {
-            EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, nullptr, nullptr)) << lib.Error().text;
-        }
-        buffers.clear();
-    }
+    SfncCamera() : SfncFixture(kRig) {}
 
     // The next delivered frame, its buffer queued again.
     Frame Next() {
@@ -131,9 +101,6 @@ protected:
         return lib.GCWritePort(remote, address, &value, &size);
     }
 
-    std::unique_ptr<RigFile> rig;
-    std::unique_ptr<GenApiPort> camera;
-    std::vector<BUFFER_HANDLE> buffers;
 };
 
 TEST_F(SfncCamera, DescribesItselfWithTheFeaturesApplicationsSet) {

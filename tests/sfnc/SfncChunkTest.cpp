@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "genapi/GenApiTesting.h"
-#include "support/OpenStream.h"
-#include "support/RigFileEnv.h"
+#include "sfnc/SfncFixture.h"
 
 namespace quarvo_test {
 namespace {
@@ -94,17 +92,9 @@ struct Delivered {
     std::vector<uint8_t> bytes;
 };
 
-class SfncChunks : public OpenStream {
+class SfncChunks : public SfncFixture {
 protected:
-    void SetUp() override {
-        rig = std::make_unique<RigFile>(kRig);
-        OpenSystem::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        Open(0, "Sfnc");
-        camera = std::make_unique<GenApiPort>(lib, remote);
-    }
+    SfncChunks() : SfncFixture(kRig) {}
 
     void TearDown() override {
         if (parser != nullptr) {
@@ -124,23 +114,6 @@ protected:
         for (const char* chunk : kChunks) {
             Enable(chunk, true);
         }
-    }
-
-    void Start(size_t count, size_t size) {
-        buffers = AnnounceAndQueue(count, size);
-        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE))
-            << lib.Error().text;
-        camera->Execute("AcquisitionStart");
-    }
-
-    void Stop() {
-        camera->Execute("AcquisitionStop");
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT)) << lib.Error().text;
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
-        for (BUFFER_HANDLE buffer : buffers) {
-            EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, nullptr, nullptr)) << lib.Error().text;
-        }
-        buffers.clear();
     }
 
     // The next delivered buffer as the producer describes it, queued again.
@@ -217,9 +190,6 @@ protected:
         return Chunk(buffer, feature, arv_chunk_parser_get_float_value);
     }
 
-    std::unique_ptr<RigFile> rig;
-    std::unique_ptr<GenApiPort> camera;
-    std::vector<BUFFER_HANDLE> buffers;
     ArvChunkParser* parser = nullptr;
 };
 

@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "genapi/GenApiTesting.h"
-#include "support/OpenStream.h"
-#include "support/RigFileEnv.h"
+#include "sfnc/SfncFixture.h"
 
 namespace quarvo_test {
 namespace {
@@ -40,17 +38,9 @@ TriggerSelector = "AcquisitionStart"
 TriggerDelay = 250.5
 )";
 
-class SfncState : public OpenStream {
+class SfncState : public SfncFixture {
 protected:
-    void SetUp() override {
-        rig = std::make_unique<RigFile>(kRig);
-        OpenSystem::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        Open(0, "Sfnc");
-        camera = std::make_unique<GenApiPort>(lib, remote);
-    }
+    SfncState() : SfncFixture(kRig) {}
 
     // Closes the device (and its stream) and opens it again, with a new node map.
     void Reopen() {
@@ -71,23 +61,6 @@ protected:
         EXPECT_NE(std::string::npos, text.find(set)) << text;
     }
 
-    void Start(size_t count) {
-        buffers = AnnounceAndQueue(count, static_cast<size_t>(camera->Integer("PayloadSize")));
-        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSStartAcquisition(stream, ACQ_START_FLAGS_DEFAULT, GENTL_INFINITE))
-            << lib.Error().text;
-        camera->Execute("AcquisitionStart");
-    }
-
-    void Stop() {
-        camera->Execute("AcquisitionStop");
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSStopAcquisition(stream, ACQ_STOP_FLAGS_DEFAULT)) << lib.Error().text;
-        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_DISCARD));
-        for (BUFFER_HANDLE buffer : buffers) {
-            EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, nullptr, nullptr)) << lib.Error().text;
-        }
-        buffers.clear();
-    }
-
     // Fires the frame start trigger and returns the time stamp of the frame it gives.
     uint64_t TriggeredStamp() {
         camera->Execute("TriggerSoftware");
@@ -106,9 +79,6 @@ protected:
         return static_cast<uint64_t>(camera->Integer("TimestampLatchValue"));
     }
 
-    std::unique_ptr<RigFile> rig;
-    std::unique_ptr<GenApiPort> camera;
-    std::vector<BUFFER_HANDLE> buffers;
 };
 
 TEST_F(SfncState, TheRigsDefaultSetIsWhereTheCameraStartsAndWhatResetRestores) {
