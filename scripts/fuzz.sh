@@ -2,7 +2,7 @@
 # Builds the fuzz targets (Clang: libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
 # them one after the other within one bounded time, each starting from its committed seed corpus:
 # two fifths of the time for quarvo_fuzz (every exported function), a fifth each for quarvo_fuzz_rig
-# (rig files), quarvo_fuzz_image (PNG images) and quarvo_fuzz_sfnc (the SFNC camera's registers). A crash, a sanitizer report, a leak, a hang (one input
+# (rig files), quarvo_fuzz_image (image files) and quarvo_fuzz_sfnc (the SFNC camera's registers). A crash, a sanitizer report, a leak, a hang (one input
 # running over 30 s), an allocation over the target's limit or a target's own check (an object left
 # after GCCloseLib, a rig that does not open as listed) fails the run; the input that did it is
 # kept in build-fuzz/artifacts/<target>/ and can be replayed with

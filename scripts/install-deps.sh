@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(cmake make g++ binutils pkg-config libgtest-dev libbenchmark-dev libxml2-utils
           libaravis-dev libusb-1.0-0-dev libcli11-dev libpng-dev libtomlplusplus-dev
+          libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
           clang libclang-rt-dev)
 missing=()
 for package in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -12,19 +13,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsPngName(const fs::path& path) {
+// The file name endings of the images a folder replays, in lower case.
+constexpr const char* kImageExtensions[] = {".png", ".tif", ".tiff", ".bmp", ".jpg", ".jpeg"};
+
+bool IsImageName(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".png";
+    return std::find(std::begin(kImageExtensions), std::end(kImageExtensions), extension) != std::end(kImageExtensions);
 }
 
-std::vector<fs::path> PngFiles(const std::string& folder) {
+std::vector<fs::path> ImageFiles(const std::string& folder) {
     std::error_code error;
     fs::directory_iterator entries(folder, error);
     std::vector<fs::path> files;
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        if (entries->is_regular_file(error) && IsPngName(entries->path())) {
+        if (entries->is_regular_file(error) && IsImageName(entries->path())) {
             files.push_back(entries->path());
         }
     }
@@ -32,7 +36,7 @@ std::vector<fs::path> PngFiles(const std::string& folder) {
         throw std::runtime_error("images folder '" + folder + "' cannot be read (" + error.message() + ")");
     }
     if (files.empty()) {
-        throw std::runtime_error("images folder '" + folder + "' holds no PNG file");
+        throw std::runtime_error("images folder '" + folder + "' holds no image file (PNG, TIFF, BMP or JPEG)");
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -47,10 +51,10 @@ std::string SizeText(const SourceImage& image) {
 std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint32_t maxSide, uint64_t maxBytes) {
     auto set = std::make_shared<ImageSet>();
     set->folder = folder;
-    const std::vector<fs::path> files = PngFiles(folder);
+    const std::vector<fs::path> files = ImageFiles(folder);
     for (const fs::path& file : files) {
         try {
-            set->images.push_back(ReadPng(file.string(), maxSide));
+            set->images.push_back(ReadImage(file.string(), maxSide));
         } catch (const std::runtime_error& problem) {
             throw std::runtime_error("image '" + file.string() + "' " + problem.what());
         }

@@ -1,12 +1,12 @@
-// The PNG images a camera replays: every PNG file of one folder, decoded once when the rig is
-// made.
+// The images a camera replays: every PNG, TIFF, BMP and JPEG file of one folder, decoded once
+// when the rig is made.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "simulator/PngImage.h"
+#include "simulator/MediaImage.h"
 
 namespace Quibbon::Sim {
 
@@ -18,11 +18,11 @@ struct ImageSet {
     uint64_t bytes = 0;  // of all samples
 };
 
-// Decodes the files of folder whose names end in ".png" (any case), in byte order of their
-// names. Throws std::runtime_error naming the folder or the file and the problem: a folder that
-// cannot be read or holds no PNG file, a file that cannot be decoded or is larger than maxSide,
-// images of different sizes, images whose samples take more than maxBytes (decoding stops at
-// the first image past it).
+// Decodes the files of folder whose names end in ".png", ".tif", ".tiff", ".bmp", ".jpg" or
+// ".jpeg" (any case), in byte order of their names. Throws std::runtime_error naming the folder
+// or the file and the problem: a folder that cannot be read or holds no such file, a file that
+// cannot be decoded or is larger than maxSide, images of different sizes, images whose samples
+// take more than maxBytes (decoding stops at the first image past it).
 std::shared_ptr<const ImageSet> LoadImageFolder(const std::string& folder, uint32_t maxSide, uint64_t maxBytes);
 
 }  // namespace Quibbon::Sim

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "simulator/ImageReplay.h"
-#include "simulator/PngImage.h"
+#include "simulator/MediaImage.h"
 #include "support/OpenStream.h"
 #include "support/RigFileEnv.h"
 #include "tests/simulator/TempFiles.h"
@@ -171,7 +171,7 @@ TEST_P(Replay, EveryFrameIsItsImageConverted) {
         }
         const std::string path = sim_test::WritePng(images, "f" + std::to_string(file) + ".png", 8, 8,
                                                     PNG_FORMAT_RGB, rgb.data());
-        sources.push_back(Quibbon::Sim::ReadPng(path, 4096));
+        sources.push_back(Quibbon::Sim::ReadImage(path, 4096));
     }
     OpenRig(std::string("pixel_format = \"") + GetParam() + "\"\nimages = \"" + images.Path().string() + "\"\n");
     const uint32_t format = ReadWord(remote, 0x10C);

@@ -1,8 +1,9 @@
-// Replayed images: PNG decoding into 16-bit samples, conversion into the camera's pixel format,
+// Replayed images: decoding of PNG, TIFF, BMP and JPEG files into 16-bit samples, conversion into the camera's pixel format,
 // and frames that show the converted images in file name order.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 #include "simulator/ImageReplay.h"
 #include "simulator/RigFile.h"
 #include "tests/simulator/SimHandles.h"
+#include "tests/simulator/MediaFiles.h"
 #include "tests/simulator/TempFiles.h"
 
 namespace {
@@ -24,7 +26,7 @@ constexpr uint32_t kBayerRG8 = 0x01080009;
 constexpr uint32_t kRGB8 = 0x02180014;
 
 std::vector<uint16_t> Samples(const sim_test::TempFolder& folder, const std::string& name, uint32_t channels) {
-    const Sim::SourceImage image = Sim::ReadPng((folder.Path() / name).string(), 4096);
+    const Sim::SourceImage image = Sim::ReadImage((folder.Path() / name).string(), 4096);
     EXPECT_EQ(image.channels, channels) << name;
     EXPECT_EQ(image.width, 2u) << name;
     return image.samples;
@@ -51,6 +53,61 @@ TEST(ImageReplayTest, PngFilesOfEveryKindDecodeToGreyOrColourSamples) {
     EXPECT_EQ(Samples(folder, "deep.png", 1), (std::vector<uint16_t>{0, 1000, 65535, 4660}));
 }
 
+// TIFF (8 and 16 bits, grey and RGB) and BMP files give their samples as PNG files do; JPEG, which
+// is lossy, within a few grey levels. A folder replays them all, in file name order.
+TEST(ImageReplayTest, TiffBmpAndJpegFilesDecodeToTheirSamples) {
+    constexpr int kWidth = 16;
+    constexpr int kHeight = 8;
+    constexpr size_t kPixels = kWidth * kHeight;
+    std::vector<uint16_t> deep(kPixels * 3);
+    std::vector<uint8_t> rgb(kPixels * 3);
+    std::vector<uint8_t> bgr(kPixels * 3);
+    for (size_t i = 0; i < deep.size(); ++i) {
+        deep[i] = static_cast<uint16_t>(i * 509 + 7);
+        rgb[i] = static_cast<uint8_t>(i * 7);
+    }
+    for (size_t p = 0; p < kPixels; ++p) {
+        std::copy_n(std::make_reverse_iterator(rgb.begin() + 3 * p + 3), 3, bgr.begin() + 3 * p);
+    }
+    // Luma a smooth ramp, chroma neutral: a grey picture.
+    std::vector<uint8_t> yuv(kPixels * 3, 128);
+    for (size_t p = 0; p < kPixels; ++p) {
+        yuv[p] = static_cast<uint8_t>(16 + 12 * (p % kWidth) + 4 * (p / kWidth));
+    }
+    const auto widened = [](const std::vector<uint8_t>& bytes, size_t count) {
+        std::vector<uint16_t> samples(count);
+        std::transform(bytes.begin(), bytes.begin() + count, samples.begin(), [](uint8_t v) { return v * 257; });
+        return samples;
+    };
+
+    sim_test::TempFolder folder;
+    const auto write = [&](const char* name, AVCodecID codec, AVPixelFormat format, const void* samples) {
+        return sim_test::WriteImageFile(folder, name, codec, format, kWidth, kHeight, samples);
+    };
+    const auto read = [](const std::string& path, uint32_t channels) {
+        const Sim::SourceImage image = Sim::ReadImage(path, 4096);
+        EXPECT_EQ(channels, image.channels) << path;
+        EXPECT_EQ(static_cast<uint32_t>(kWidth), image.width) << path;
+        return image.samples;
+    };
+    const std::vector<uint16_t> deepGrey(deep.begin(), deep.begin() + kPixels);
+    EXPECT_EQ(deepGrey, read(write("a.tif", AV_CODEC_ID_TIFF, AV_PIX_FMT_GRAY16LE, deep.data()), 1));
+    EXPECT_EQ(deep, read(write("b.tiff", AV_CODEC_ID_TIFF, AV_PIX_FMT_RGB48LE, deep.data()), 3));
+    EXPECT_EQ(widened(rgb, rgb.size()), read(write("c.TIF", AV_CODEC_ID_TIFF, AV_PIX_FMT_RGB24, rgb.data()), 3));
+    EXPECT_EQ(widened(rgb, kPixels), read(write("d.tif", AV_CODEC_ID_TIFF, AV_PIX_FMT_GRAY8, rgb.data()), 1));
+    EXPECT_EQ(widened(rgb, rgb.size()), read(write("e.bmp", AV_CODEC_ID_BMP, AV_PIX_FMT_BGR24, bgr.data()), 3));
+    const std::vector<uint16_t> jpeg = read(write("f.jpg", AV_CODEC_ID_MJPEG, AV_PIX_FMT_YUVJ444P, yuv.data()), 3);
+    ASSERT_EQ(kPixels * 3, jpeg.size());
+    for (size_t i = 0; i < jpeg.size(); ++i) {
+        EXPECT_NEAR(yuv[i / 3] * 257, jpeg[i], 3 * 257) << i;
+    }
+
+    const auto set = Sim::LoadImageFolder(folder.Path().string(), 4096, uint64_t{1} << 30);
+    ASSERT_EQ(6u, set->images.size());
+    EXPECT_EQ(deepGrey, set->images[0].samples);
+    EXPECT_EQ(jpeg, set->images[5].samples);
+}
+
 // The process's highest resident memory so far, in KiB.
 long PeakResidentKiB() {
     rusage usage{};
@@ -72,7 +129,7 @@ TEST(ImageReplayTest, ChunkLengthsTheFileOnlyClaimsAllocateNothing) {
 
     const long before = PeakResidentKiB();
     try {
-        Sim::ReadPng(path, 4096);
+        Sim::ReadImage(path, 4096);
         ADD_FAILURE() << "a truncated file decoded";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()).rfind("cannot be decoded", 0), 0u) << error.what();
@@ -134,7 +191,7 @@ protected:
         rig = Sim::LoadRigFile(folder.WriteText("rig.toml", text));
     }
     std::vector<uint8_t> Converted(const char* name, uint32_t pixelFormat) const {
-        return Sim::ConvertImage(Sim::ReadPng((folder.Path() / "shots" / name).string(), 4096), pixelFormat);
+        return Sim::ConvertImage(Sim::ReadImage((folder.Path() / "shots" / name).string(), 4096), pixelFormat);
     }
 
     sim_test::TempFolder folder;

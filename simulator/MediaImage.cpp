@@ -1,0 +1,243 @@
+#include "simulator/MediaImage.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+
+namespace Quibbon::Sim {
+
+namespace {
+
+constexpr int kIoBufferSize = 1 << 16;
+
+// The bytes FFmpeg reads the image from.
+struct MemoryReader {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+int ReadBytes(void* opaque, uint8_t* buffer, int size) {
+    auto* reader = static_cast<MemoryReader*>(opaque);
+    const size_t count = std::min(static_cast<size_t>(size), reader->size - reader->at);
+    if (count == 0) {
+        return AVERROR_EOF;
+    }
+    std::memcpy(buffer, reader->data + reader->at, count);
+    reader->at += count;
+    return static_cast<int>(count);
+}
+
+int64_t SeekBytes(void* opaque, int64_t offset, int whence) {
+    auto* reader = static_cast<MemoryReader*>(opaque);
+    const auto size = static_cast<int64_t>(reader->size);
+    if (whence == AVSEEK_SIZE) {
+        return size;
+    }
+    int64_t position = offset;
+    switch (whence & ~AVSEEK_FORCE) {
+        case SEEK_SET: break;
+        case SEEK_CUR: position += static_cast<int64_t>(reader->at); break;
+        case SEEK_END: position += size; break;
+        default: return -1;
+    }
+    if (position < 0 || position > size) {
+        return -1;
+    }
+    reader->at = static_cast<size_t>(position);
+    return position;
+}
+
+struct IoContextDeleter {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+struct FormatDeleter {
+    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
+};
+struct CodecDeleter {
+    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ScalerDeleter {
+    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+};
+
+[[noreturn]] void Refuse(const std::string& why) { throw std::runtime_error(why); }
+
+std::string ErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+std::unique_ptr<AVIOContext, IoContextDeleter> OpenMemory(MemoryReader& reader) {
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    AVIOContext* io = buffer != nullptr
+                          ? avio_alloc_context(buffer, kIoBufferSize, 0, &reader, ReadBytes, nullptr, SeekBytes)
+                          : nullptr;
+    if (io == nullptr) {
+        av_free(buffer);
+        throw std::bad_alloc();
+    }
+    return std::unique_ptr<AVIOContext, IoContextDeleter>(io);
+}
+
+std::unique_ptr<AVFormatContext, FormatDeleter> OpenFormat(AVIOContext* io) {
+    AVFormatContext* format = avformat_alloc_context();
+    if (format == nullptr) {
+        throw std::bad_alloc();
+    }
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {  // frees format on failure
+        Refuse("is not an image file");
+    }
+    std::unique_ptr<AVFormatContext, FormatDeleter> owned(format);
+    if (avformat_find_stream_info(format, nullptr) < 0) {
+        Refuse("is not an image file");
+    }
+    return owned;
+}
+
+std::unique_ptr<AVCodecContext, CodecDeleter> OpenDecoder(const AVStream& stream, uint32_t maxSide) {
+    const AVCodecParameters& parameters = *stream.codecpar;
+    const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
+    if (codec == nullptr) {
+        Refuse("holds an image in a form that cannot be decoded");
+    }
+    if (parameters.width <= 0 || parameters.height <= 0) {
+        Refuse("cannot be decoded (its header gives no image size)");
+    }
+    if (static_cast<uint32_t>(parameters.width) > maxSide || static_cast<uint32_t>(parameters.height) > maxSide) {
+        Refuse("is " + std::to_string(parameters.width) + "x" + std::to_string(parameters.height) + ", larger than " +
+               std::to_string(maxSide) + " pixels a side");
+    }
+    std::unique_ptr<AVCodecContext, CodecDeleter> decoder(avcodec_alloc_context3(codec));
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), &parameters) < 0) {
+        throw std::bad_alloc();
+    }
+    // The decoder refuses pictures beyond the limit, whatever the headers said before.
+    decoder->max_pixels = int64_t{maxSide} * maxSide;
+    decoder->thread_count = 1;
+    if (const int result = avcodec_open2(decoder.get(), codec, nullptr); result < 0) {
+        Refuse("cannot be decoded (" + ErrorText(result) + ")");
+    }
+    return decoder;
+}
+
+// Feeds the stream's packets to the decoder until it gives a picture.
+std::unique_ptr<AVFrame, FrameDeleter> DecodeFirst(AVFormatContext& format, int stream, AVCodecContext& decoder) {
+    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    if (!frame || !packet) {
+        throw std::bad_alloc();
+    }
+    int result = 0;
+    while ((result = av_read_frame(&format, packet.get())) >= 0) {
+        const bool ours = packet->stream_index == stream;
+        const int sent = ours ? avcodec_send_packet(&decoder, packet.get()) : 0;
+        av_packet_unref(packet.get());
+        if (sent < 0 && sent != AVERROR(EAGAIN)) {
+            Refuse("cannot be decoded (" + ErrorText(sent) + ")");
+        }
+        if (ours && avcodec_receive_frame(&decoder, frame.get()) == 0) {
+            return frame;
+        }
+    }
+    avcodec_send_packet(&decoder, nullptr);
+    if (avcodec_receive_frame(&decoder, frame.get()) == 0) {
+        return frame;
+    }
+    Refuse("holds no image that can be decoded");
+}
+
+bool IsGrey(const AVPixFmtDescriptor& format) {
+    return format.nb_components <= 2 && (format.flags & AV_PIX_FMT_FLAG_PAL) == 0;
+}
+
+// The frame as grey or RGB samples of 8 or 16 bits, converted by libswscale, then widened.
+SourceImage ToSamples(const AVFrame& frame) {
+    const auto* described = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    if (described == nullptr || frame.width <= 0 || frame.height <= 0) {
+        Refuse("holds an image in a pixel layout that cannot be converted");
+    }
+    const bool grey = IsGrey(*described);
+    const bool deep = described->comp[0].depth > 8;
+    const AVPixelFormat target = grey ? (deep ? AV_PIX_FMT_GRAY16 : AV_PIX_FMT_GRAY8)
+                                      : (deep ? AV_PIX_FMT_RGB48 : AV_PIX_FMT_RGB24);
+    std::unique_ptr<SwsContext, ScalerDeleter> scaler(
+        sws_getContext(frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
+                       target, SWS_POINT, nullptr, nullptr, nullptr));
+    if (!scaler) {
+        Refuse("holds an image in a pixel layout that cannot be converted (" + std::string(described->name) + ")");
+    }
+    SourceImage image;
+    image.width = static_cast<uint32_t>(frame.width);
+    image.height = static_cast<uint32_t>(frame.height);
+    image.channels = grey ? 1 : 3;
+    const size_t rowSamples = size_t{image.width} * image.channels;
+    const int bytesPerSample = deep ? 2 : 1;
+    std::vector<uint8_t> converted(rowSamples * bytesPerSample * image.height);
+    uint8_t* planes[4] = {converted.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(rowSamples * bytesPerSample), 0, 0, 0};
+    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    image.samples.resize(rowSamples * image.height);
+    if (deep) {
+        std::memcpy(image.samples.data(), converted.data(), converted.size());  // native 16-bit samples
+    } else {
+        std::transform(converted.begin(), converted.end(), image.samples.begin(),
+                       [](uint8_t value) { return static_cast<uint16_t>(value * 257); });
+    }
+    return image;
+}
+
+}  // namespace
+
+SourceImage ReadImageBytes(const void* data, size_t size, uint32_t maxSide) {
+    if (data == nullptr || size == 0) {
+        Refuse("is empty");
+    }
+    MemoryReader reader{static_cast<const uint8_t*>(data), size, 0};
+    const auto io = OpenMemory(reader);
+    const auto format = OpenFormat(io.get());
+    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (stream < 0) {
+        Refuse("holds no image");
+    }
+    const auto decoder = OpenDecoder(*format->streams[stream], maxSide);
+    return ToSamples(*DecodeFirst(*format, stream, *decoder));
+}
+
+SourceImage ReadImage(const std::string& path, uint32_t maxSide) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        Refuse(std::string("cannot be opened (") + std::strerror(errno) + ")");
+    }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        Refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
+    }
+    return ReadImageBytes(bytes.data(), bytes.size(), maxSide);
+}
+
+}  // namespace Quibbon::Sim
