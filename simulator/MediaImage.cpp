@@ -21,6 +21,10 @@ namespace Quibbon::Sim {
 namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
+// Only the demuxers and decoders of the image formats are let at the bytes: others (audio and
+// video containers, tags) would read sizes the file claims and allocate that much first.
+constexpr char kImageDemuxers[] = "png_pipe,tiff_pipe,bmp_pipe,jpeg_pipe";
+constexpr char kImageDecoders[] = "png,tiff,bmp,mjpeg";
 
 // The bytes FFmpeg reads the image from.
 struct MemoryReader {
@@ -109,7 +113,12 @@ std::unique_ptr<AVFormatContext, FormatDeleter> OpenFormat(AVIOContext* io) {
     }
     format->pb = io;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {  // frees format on failure
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kImageDemuxers, 0);
+    av_dict_set(&options, "codec_whitelist", kImageDecoders, 0);
+    const int opened = avformat_open_input(&format, nullptr, nullptr, &options);  // frees format on failure
+    av_dict_free(&options);
+    if (opened < 0) {
         Refuse("is not an image file");
     }
     std::unique_ptr<AVFormatContext, FormatDeleter> owned(format);
