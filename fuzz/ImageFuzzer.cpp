@@ -7,6 +7,10 @@
 // size is then converted, as a replaying camera does, into the pixel format the input's last byte
 // picks, and must give that format's payload size. Anything else aborts, which libFuzzer reports
 // as a crash; sanitizers report the rest.
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +39,11 @@ bool Usable(const Quibbon::Sim::SourceImage& image) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    av_log_set_level(AV_LOG_QUIET);  // FFmpeg's complaints about bad images would flood the log
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Quibbon::Sim::SourceImage image;

@@ -7,6 +7,10 @@
 // rig must be usable as loaded: every board and camera it lists can be opened through a system
 // object by the identifier it reports. Anything else (another exception, a crash, a sanitizer
 // report, a leak) aborts, which libFuzzer reports as a crash.
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <png.h>
 
 #include <cstdint>
@@ -121,6 +125,7 @@ void CheckOpensByListedIds(std::shared_ptr<const Sim::Rig> rig) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     MakeFolders();
+    av_log_set_level(AV_LOG_QUIET);  // FFmpeg's complaints about bad images would flood the log
     return 0;
 }
 
