@@ -15,6 +15,7 @@ extern "C" {
 #include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace Quibbon::Sim {
 
@@ -106,7 +107,7 @@ std::unique_ptr<AVIOContext, IoContextDeleter> OpenMemory(MemoryReader& reader) 
     return std::unique_ptr<AVIOContext, IoContextDeleter>(io);
 }
 
-std::unique_ptr<AVFormatContext, FormatDeleter> OpenFormat(AVIOContext* io) {
+std::unique_ptr<AVFormatContext, FormatDeleter> OpenFormat(AVIOContext* io, uint32_t maxSide) {
     AVFormatContext* format = avformat_alloc_context();
     if (format == nullptr) {
         throw std::bad_alloc();
@@ -122,7 +123,17 @@ std::unique_ptr<AVFormatContext, FormatDeleter> OpenFormat(AVIOContext* io) {
         Refuse("is not an image file");
     }
     std::unique_ptr<AVFormatContext, FormatDeleter> owned(format);
-    if (avformat_find_stream_info(format, nullptr) < 0) {
+    // Finding the image's size decodes it already, with decoders of FFmpeg's own: they get the
+    // same limit as ours, so that a header claiming millions of rows allocates nothing.
+    std::vector<AVDictionary*> limits(format->nb_streams, nullptr);
+    for (AVDictionary*& limit : limits) {
+        av_dict_set_int(&limit, "max_pixels", int64_t{maxSide} * maxSide, 0);
+    }
+    const int found = avformat_find_stream_info(format, limits.data());
+    for (AVDictionary*& limit : limits) {
+        av_dict_free(&limit);
+    }
+    if (found < 0) {
         Refuse("is not an image file");
     }
     return owned;
@@ -135,7 +146,9 @@ std::unique_ptr<AVCodecContext, CodecDeleter> OpenDecoder(const AVStream& stream
         Refuse("holds an image in a form that cannot be decoded");
     }
     if (parameters.width <= 0 || parameters.height <= 0) {
-        Refuse("cannot be decoded (its header gives no image size)");
+        // FFmpeg leaves the size unset when it cannot read it and when it is beyond the limit.
+        Refuse("cannot be decoded (its size cannot be read, or it is larger than " + std::to_string(maxSide) +
+               " pixels a side)");
     }
     if (static_cast<uint32_t>(parameters.width) > maxSide || static_cast<uint32_t>(parameters.height) > maxSide) {
         Refuse("is " + std::to_string(parameters.width) + "x" + std::to_string(parameters.height) + ", larger than " +
@@ -228,7 +241,7 @@ SourceImage ReadImageBytes(const void* data, size_t size, uint32_t maxSide) {
     }
     MemoryReader reader{static_cast<const uint8_t*>(data), size, 0};
     const auto io = OpenMemory(reader);
-    const auto format = OpenFormat(io.get());
+    const auto format = OpenFormat(io.get(), maxSide);
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (stream < 0) {
         Refuse("holds no image");

@@ -170,7 +170,9 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
         {camera + "images = \"missing\"\n", 3,
          "images folder '" + dir + "/missing' cannot be read (No such file or directory)"},
         {camera + "images = \"fake\"\n", 3, "image '" + dir + "/fake/x.png' is not an image file"},
-        {camera + "images = \"broken\"\n", 3, "image '" + dir + "/broken/x.png' cannot be decoded (its header gives no image size)"},
+        {camera + "images = \"broken\"\n", 3,
+         "image '" + dir + "/broken/x.png' cannot be decoded (its size cannot be read, or it is larger than 4096 "
+                           "pixels a side)"},
         {camera + "images = \"mixed\"\n", 3,
          "image '" + dir + "/mixed/b.png' is 16x8, unlike '" + dir + "/mixed/a.png' (8x8)"},
         {camera + "images = \"odd\"\n", 3,
