@@ -26,6 +26,8 @@ constexpr int kIoBufferSize = 1 << 16;
 // video containers, tags) would read sizes the file claims and allocate that much first.
 constexpr char kImageDemuxers[] = "png_pipe,tiff_pipe,bmp_pipe,jpeg_pipe";
 constexpr char kImageDecoders[] = "png,tiff,bmp,mjpeg";
+// Rows of converted samples are padded to a multiple of this many bytes, with one more than needed.
+constexpr size_t kRowSlack = 64;
 
 // The bytes FFmpeg reads the image from.
 struct MemoryReader {
@@ -218,17 +220,23 @@ SourceImage ToSamples(const AVFrame& frame) {
     image.height = static_cast<uint32_t>(frame.height);
     image.channels = grey ? 1 : 3;
     const size_t rowSamples = size_t{image.width} * image.channels;
-    const int bytesPerSample = deep ? 2 : 1;
-    std::vector<uint8_t> converted(rowSamples * bytesPerSample * image.height);
+    const size_t bytesPerSample = deep ? 2 : 1;
+    // libswscale writes whole blocks of pixels (eight at a time from 1-bit images): every row
+    // gets room to spare, and the buffer some after the last row.
+    const size_t stride = (rowSamples * bytesPerSample + kRowSlack + kRowSlack - 1) / kRowSlack * kRowSlack;
+    std::vector<uint8_t> converted(stride * (image.height + 1));
     uint8_t* planes[4] = {converted.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(rowSamples * bytesPerSample), 0, 0, 0};
+    int strides[4] = {static_cast<int>(stride), 0, 0, 0};
     sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
     image.samples.resize(rowSamples * image.height);
-    if (deep) {
-        std::memcpy(image.samples.data(), converted.data(), converted.size());  // native 16-bit samples
-    } else {
-        std::transform(converted.begin(), converted.end(), image.samples.begin(),
-                       [](uint8_t value) { return static_cast<uint16_t>(value * 257); });
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = converted.data() + stride * y;
+        uint16_t* out = image.samples.data() + rowSamples * y;
+        if (deep) {
+            std::memcpy(out, row, rowSamples * sizeof(uint16_t));  // native 16-bit samples
+        } else {
+            std::transform(row, row + rowSamples, out, [](uint8_t value) { return static_cast<uint16_t>(value * 257); });
+        }
     }
     return image;
 }
