@@ -157,6 +157,30 @@ TEST_F(Tool, GrabsColourAsRgbAndRawAsDelivered) {
     EXPECT_TRUE(payload == Reference(0x010C0006, 640, FrameOf(files[1])));
 }
 
+// What a camera saw, grabbed as PNG files, replays in a rig as the same images in the same order.
+TEST_F(Tool, GrabbedFramesReplayInARig) {
+    const std::string recorded = out.Path() + "/recorded";
+    ASSERT_EQ(0, Run({"grab", "-d", "Cam01", "-n", "3", "--trigger", "--out", recorded}).exitCode);
+    const std::string rig = out.Path() + "/replay.toml";
+    std::ofstream(rig) << "[[board]]\n[[board.camera]]\nid = \"Replay\"\npixel_format = \"RGB8\"\n"
+                          "frame_rate = 0\nimages = \"recorded\"\n";
+    const std::string replayed = out.Path() + "/replayed";
+    const ToolRun replay =
+        RunTool({"grab", "-n", "3", "--out", replayed}, {{"XDG_STATE_HOME", state.Path()}, {"QUARVO_RIG", rig}});
+    ASSERT_EQ(0, replay.exitCode) << replay.err;
+    const auto before = FilesIn(recorded);
+    const auto after = FilesIn(replayed);
+    ASSERT_EQ(3u, before.size());
+    ASSERT_EQ(3u, after.size());
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(i, FrameOf(after[i])) << after[i];
+        const Png original = ReadPng(before[i]);
+        EXPECT_EQ(3u, original.channels);
+        EXPECT_TRUE(ReadPng(after[i]).pixels == original.pixels) << after[i];
+    }
+    EXPECT_FALSE(ReadPng(before[0]).pixels == ReadPng(before[1]).pixels) << "the frames differ, so order counts";
+}
+
 TEST_F(Tool, FeaturesShowValuesAccessAndRanges) {
     const ToolRun run = Run({"features"});
     ASSERT_EQ(0, run.exitCode) << run.err;
