@@ -153,6 +153,26 @@ void MatchColours(SwsContext& scaler, const AVFrame& frame) {
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 }
 
+struct Shape {
+    uint32_t width;
+    uint32_t height;
+    bool grey;
+    uint32_t bitDepth;
+};
+
+// The size and kind of the video's frames, from its first one.
+Shape Describe(const AVFrame& first, uint32_t maxSide) {
+    CheckSize(first.width, first.height, maxSide);
+    const auto format = static_cast<AVPixelFormat>(first.format);
+    const auto* described = av_pix_fmt_desc_get(format);
+    if (described == nullptr || sws_isSupportedInput(format) == 0) {
+        Refuse("holds frames in a pixel layout that cannot be converted (" +
+               std::string(described != nullptr ? described->name : "unknown") + ")");
+    }
+    return {static_cast<uint32_t>(first.width), static_cast<uint32_t>(first.height), IsGrey(*described),
+            static_cast<uint32_t>(std::max(8, described->comp[0].depth))};
+}
+
 }  // namespace
 
 struct VideoReader::Decoding {
@@ -229,18 +249,11 @@ VideoReader::VideoReader(const std::string& path, uint32_t maxSide)
                                      : "holds no frame that can be decoded (" + ErrorText(result) + ")");
     }
     m_decoding->pending = true;
-    const AVFrame& first = *m_decoding->frame;
-    CheckSize(first.width, first.height, maxSide);
-    const auto format = static_cast<AVPixelFormat>(first.format);
-    const auto* described = av_pix_fmt_desc_get(format);
-    if (described == nullptr || sws_isSupportedInput(format) == 0) {
-        Refuse("holds frames in a pixel layout that cannot be converted (" +
-               std::string(described != nullptr ? described->name : "unknown") + ")");
-    }
-    m_width = static_cast<uint32_t>(first.width);
-    m_height = static_cast<uint32_t>(first.height);
-    m_grey = IsGrey(*described);
-    m_bitDepth = static_cast<uint32_t>(std::max(8, described->comp[0].depth));
+    const Shape shape = Describe(*m_decoding->frame, maxSide);
+    m_width = shape.width;
+    m_height = shape.height;
+    m_grey = shape.grey;
+    m_bitDepth = shape.bitDepth;
     const bool deep = m_bitDepth > 8;
     m_layout = m_grey ? (deep ? VideoLayout::Gray16 : VideoLayout::Gray8)
                       : (deep ? VideoLayout::Rgb48 : VideoLayout::Rgb24);
