@@ -10,6 +10,7 @@ extern "C" {
 #include <limits>
 #include <stdexcept>
 #include <tuple>
+#include <vector>
 
 namespace Quibbon::Sim {
 
@@ -23,7 +24,7 @@ constexpr AVRational kDefaultFrameRate{25, 1};
 
 [[noreturn]] void Refuse(const std::string& why) { throw std::runtime_error(why); }
 
-FormatPtr OpenInput(const std::string& path) {
+FormatPtr OpenInput(const std::string& path, uint32_t maxSide) {
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", kContainers, 0);
     av_dict_set(&options, "protocol_whitelist", "file", 0);
@@ -38,7 +39,17 @@ FormatPtr OpenInput(const std::string& path) {
         Refuse(foreign ? "is not a video file" : "cannot be opened (" + ErrorText(result) + ")");
     }
     FormatPtr owned(format);
-    if ((result = avformat_find_stream_info(format, nullptr)) < 0) {
+    // Finding the streams' sizes decodes frames already, with decoders of FFmpeg's own: they get
+    // the same limit as ours, so that a header claiming millions of rows allocates nothing.
+    std::vector<AVDictionary*> limits(format->nb_streams, nullptr);
+    for (AVDictionary*& limit : limits) {
+        av_dict_set_int(&limit, "max_pixels", int64_t{maxSide} * maxSide, 0);
+    }
+    result = avformat_find_stream_info(format, limits.data());
+    for (AVDictionary*& limit : limits) {
+        av_dict_free(&limit);
+    }
+    if (result < 0) {
         Refuse("is not a video file (" + ErrorText(result) + ")");
     }
     return owned;
@@ -54,7 +65,9 @@ int FindVideoStream(AVFormatContext& format) {
 
 void CheckSize(int width, int height, uint32_t maxSide) {
     if (width <= 0 || height <= 0) {
-        Refuse("gives no frame size");
+        // FFmpeg leaves the size unset when it cannot read it and when it is beyond the limit.
+        Refuse("gives no frame size that can be read, or one larger than " + std::to_string(maxSide) +
+               " pixels a side");
     }
     if (static_cast<uint32_t>(width) > maxSide || static_cast<uint32_t>(height) > maxSide) {
         Refuse("is " + std::to_string(width) + "x" + std::to_string(height) + ", larger than " +
@@ -153,6 +166,12 @@ void MatchColours(SwsContext& scaler, const AVFrame& frame) {
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 }
 
+// Layouts libswscale converts into whole rows of ours. It writes 1-bit pictures eight pixels at a
+// time, past the end of a row of another width, so those are left out (no video uses them).
+bool Convertible(const AVPixFmtDescriptor& described, AVPixelFormat format) {
+    return sws_isSupportedInput(format) != 0 && (described.flags & AV_PIX_FMT_FLAG_BITSTREAM) == 0;
+}
+
 struct Shape {
     uint32_t width;
     uint32_t height;
@@ -165,7 +184,7 @@ Shape Describe(const AVFrame& first, uint32_t maxSide) {
     CheckSize(first.width, first.height, maxSide);
     const auto format = static_cast<AVPixelFormat>(first.format);
     const auto* described = av_pix_fmt_desc_get(format);
-    if (described == nullptr || sws_isSupportedInput(format) == 0) {
+    if (described == nullptr || !Convertible(*described, format)) {
         Refuse("holds frames in a pixel layout that cannot be converted (" +
                std::string(described != nullptr ? described->name : "unknown") + ")");
     }
@@ -185,7 +204,7 @@ struct VideoReader::Decoding {
     ScalerPtr scaler;
     ScalerKey scaled;
 
-    Decoding(const std::string& path, uint32_t maxSide) : format(OpenInput(path)), stream(FindVideoStream(*format)) {
+    Decoding(const std::string& path, uint32_t maxSide) : format(OpenInput(path, maxSide)), stream(FindVideoStream(*format)) {
         if (!packet || !frame) {
             throw std::bad_alloc();
         }
@@ -226,6 +245,10 @@ struct VideoReader::Decoding {
     bool Convert(VideoLayout layout, uint8_t* pixels) {
         const ScalerKey key{frame->format, frame->colorspace, frame->color_range, layout};
         if (!scaler || !(key == scaled)) {
+            const auto* described = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+            if (described == nullptr || !Convertible(*described, static_cast<AVPixelFormat>(frame->format))) {
+                return false;
+            }
             scaler.reset(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
                                         frame->width, frame->height, Target(layout), SWS_POINT, nullptr, nullptr,
                                         nullptr));
