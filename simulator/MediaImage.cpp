@@ -1,5 +1,7 @@
 #include "simulator/MediaImage.h"
 
+#include "simulator/MediaHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -20,6 +22,8 @@ extern "C" {
 namespace Quibbon::Sim {
 
 namespace {
+
+using namespace Media;
 
 constexpr int kIoBufferSize = 1 << 16;
 // Only the demuxers and decoders of the image formats are let at the bytes: others (audio and
@@ -73,29 +77,7 @@ struct IoContextDeleter {
         avio_context_free(&io);
     }
 };
-struct FormatDeleter {
-    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
-};
-struct CodecDeleter {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerDeleter {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
-
 [[noreturn]] void Refuse(const std::string& why) { throw std::runtime_error(why); }
-
-std::string ErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
 
 std::unique_ptr<AVIOContext, IoContextDeleter> OpenMemory(MemoryReader& reader) {
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
@@ -193,10 +175,6 @@ std::unique_ptr<AVFrame, FrameDeleter> DecodeFirst(AVFormatContext& format, int 
         return frame;
     }
     Refuse("holds no image that can be decoded");
-}
-
-bool IsGrey(const AVPixFmtDescriptor& format) {
-    return format.nb_components <= 2 && (format.flags & AV_PIX_FMT_FLAG_PAL) == 0;
 }
 
 // The frame as grey or RGB samples of 8 or 16 bits, converted by libswscale, then widened.
