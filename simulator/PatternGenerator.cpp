@@ -185,13 +185,14 @@ void ImageGenerator::Render(uint32_t frame, uint8_t* destination) const {
     RenderPrefix(frame, destination, m_payloadSize);
 }
 
-void ImageGenerator::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+bool ImageGenerator::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     bytes = std::min(bytes, m_payloadSize);
     if (m_tiles.empty()) {
         RenderByRows(frame, destination, bytes);
     } else {
         RenderFromTiles(frame, destination, bytes);
     }
+    return true;
 }
 
 void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
