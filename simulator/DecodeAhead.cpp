@@ -21,6 +21,7 @@ DecodeAhead::~DecodeAhead() {
 }
 
 std::shared_ptr<const DecodeAhead::Payload> DecodeAhead::Get(uint64_t index) {
+    const std::lock_guard<std::mutex> turn(m_asking);
     std::unique_lock<std::mutex> lock(m_mutex);
     if (index != m_want) {
         m_want = index;

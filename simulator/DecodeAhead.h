@@ -56,6 +56,9 @@ private:
     const MakePayload m_make;
     const size_t m_depth;
 
+    // One Get at a time: grabs of two streams asking for different frames take turns rather than
+    // undo each other's request.
+    std::mutex m_asking;
     std::mutex m_mutex;
     std::condition_variable m_wanted;   // the thread waits for a frame to be wanted
     std::condition_variable m_decoded;  // Get waits for its frame

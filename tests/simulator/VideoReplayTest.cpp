@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -155,6 +156,27 @@ TEST_F(VideoRig, WithoutLoopTheFramesEndAndTheVideosTimesPaceTheCamera) {
     const Grabbed first = GrabFrame(*again);
     ASSERT_EQ(first.result, kOk);
     EXPECT_EQ(first.bytes, expected[0]);
+}
+
+TEST_F(VideoRig, StreamsOfOneCameraEachSeeTheVideoFromItsStart) {
+    const std::string path = sim_test::WriteVideoFile(folder, "shared.mp4", "libx264", AV_PIX_FMT_YUV420P, kWidth,
+                                                      kHeight, Noise(kFrames, 2), 25, "qp=0");
+    const auto rig = Load("[[board.camera]]\nvideo = \"shared.mp4\"\nframe_rate = 0\n");
+    const Pictures expected = Expected(path, 0x01080001);
+    sim_test::OpenCamera camera(rig);
+    // Two streams grabbing at once ask for different frames of the video all the time.
+    auto watch = [&camera, &expected] {
+        auto stream = camera.Stream();
+        for (uint32_t n = 0; n < 3 * kFrames; ++n) {
+            const Grabbed frame = GrabFrame(*stream);
+            ASSERT_EQ(frame.result, kOk) << n;
+            ASSERT_EQ(frame.info.frameNumber, n);
+            ASSERT_EQ(frame.bytes, expected[n % kFrames]) << n;
+        }
+    };
+    std::thread other(watch);
+    watch();
+    other.join();
 }
 
 // 64x64 frames of noise in H.264, whose third packet has its middle overwritten.
