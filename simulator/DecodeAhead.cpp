@@ -78,9 +78,12 @@ void DecodeAhead::Run() {
         bool decoded = false;
         bool failed = false;
         try {
-            if (!reader || behind) {
+            if (!reader) {
                 reader = std::make_unique<VideoReader>(m_clip->path, std::max(m_clip->width, m_clip->height));
                 reader->SetLayout(m_layout);
+                position = 0;
+            } else if (behind) {
+                reader->Rewind();
                 position = 0;
             }
             decoded = DecodeOne(*reader, frame, payload.get());
