@@ -24,10 +24,22 @@ QuarvoStream::QuarvoStream(const StreamSettings& settings) : m_producer(TheProdu
     size_t size = sizeof id;
     QUARVO_CHECK(p, TLGetInterfaceID(system, 0, id, &size));
     QUARVO_CHECK(p, TLOpenInterface(system, id, &m_interface));
+    m_ownsInterface = true;
     bool8_t changed = 0;
     QUARVO_CHECK(p, IFUpdateDeviceList(m_interface, &changed, 1000));
-    size = sizeof id;
-    QUARVO_CHECK(p, IFGetDeviceID(m_interface, static_cast<uint32_t>(settings.camera), id, &size));
+    Open(static_cast<uint32_t>(settings.camera), settings);
+}
+
+QuarvoStream::QuarvoStream(IF_HANDLE iface, uint32_t device, const StreamSettings& settings)
+    : m_producer(TheProducer()), m_interface(iface) {
+    Open(device, settings);
+}
+
+void QuarvoStream::Open(uint32_t device, const StreamSettings& settings) {
+    Producer& p = m_producer;
+    char id[256] = {};
+    size_t size = sizeof id;
+    QUARVO_CHECK(p, IFGetDeviceID(m_interface, device, id, &size));
     QUARVO_CHECK(p, IFOpenDevice(m_interface, id, DEVICE_ACCESS_CONTROL, &m_device));
     QUARVO_CHECK(p, DevGetPort(m_device, &m_remote));
     WriteRemote(kRegWidth, settings.width);
@@ -64,7 +76,7 @@ QuarvoStream::~QuarvoStream() {
     if (m_device != nullptr) {
         p.DevClose(m_device);
     }
-    if (m_interface != nullptr) {
+    if (m_ownsInterface) {
         p.IFClose(m_interface);
     }
 }

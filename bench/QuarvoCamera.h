@@ -41,6 +41,9 @@ public:
     // Opens board 0, the camera, applies the settings, opens DS0, allocates and queues the buffers
     // (of the payload size) and registers the new-buffer event.
     explicit QuarvoStream(const StreamSettings& settings);
+    // The same for the device at that index of an interface the caller opened (and closes); the
+    // settings' camera is not used.
+    QuarvoStream(IF_HANDLE iface, uint32_t device, const StreamSettings& settings);
     ~QuarvoStream();
     QuarvoStream(const QuarvoStream&) = delete;
     QuarvoStream& operator=(const QuarvoStream&) = delete;
@@ -63,8 +66,11 @@ public:
     void WriteRemote(uint64_t address, uint32_t value);
 
 private:
+    void Open(uint32_t device, const StreamSettings& settings);
+
     Producer& m_producer;
     IF_HANDLE m_interface = nullptr;
+    bool m_ownsInterface = false;
     DEV_HANDLE m_device = nullptr;
     PORT_HANDLE m_remote = nullptr;
     DS_HANDLE m_stream = nullptr;

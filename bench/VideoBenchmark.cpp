@@ -1,6 +1,7 @@
 // Decoding of a 1920x1080 H.264 video (60 frames, libx264 at its default quality) on one thread:
 // frames a second through VideoReader::Next into Gray8 and Rgb24, and the conversion alone, so
-// that the decoder's share is the difference.
+// that the decoder's share is the difference; then the frames a Mono8 and an RGB8 camera replaying
+// the video deliver.
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -12,6 +13,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "simulator/RigFile.h"
 #include "simulator/VideoReader.h"
 #include "tests/simulator/MediaFiles.h"
 #include "tests/simulator/TempFiles.h"
@@ -91,6 +93,29 @@ void BM_ConvertOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ConvertOnly)->Arg(int(VideoLayout::Gray8))->Arg(int(VideoLayout::Rgb24))->Unit(benchmark::kMillisecond);
+
+// Unthrottled frames of a camera replaying the video (Mono8, then RGB8): the camera's decoding
+// thread makes each frame while the grab copies the one before out.
+void BM_ReplayIntoCamera(benchmark::State& state) {
+    static const sim_test::TempFolder folder;
+    const std::string format = state.range(0) == 0 ? "Mono8" : "RGB8";
+    const auto rig = Quibbon::Sim::LoadRigFile(folder.WriteText(
+        format + ".toml", "[[board]]\n[[board.camera]]\nframe_rate = 0\npixel_format = \"" + format +
+                              "\"\nvideo = \"" + VideoPath() + "\"\n"));
+    Quibbon::Sim::Camera& camera = *rig->boards.front()->cameras.front();
+    Quibbon::Sim::GrabSession session;
+    std::vector<uint8_t> buffer(size_t{kWidth} * kHeight * 3);
+    for (auto _ : state) {
+        Quibbon::FrameInfo info{};
+        if (camera.Grab(session, buffer.data(), buffer.size(), 10000, &info) != Quibbon::kOk) {
+            state.SkipWithError("a grab failed");
+            break;
+        }
+    }
+    camera.CloseSession(session);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReplayIntoCamera)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 // libFuzzer target: reads its input as the text of a rig file, through the reader that loads the
 // file named by QUARVO_RIG. The file stands in a scratch folder made at start-up whose
-// subfolders hold small PNG images (see kFolders), so that "images" keys reach image loading and
-// its size checks.
+// subfolders hold small PNG images (see kFolders) and which holds a short video (kVideo), so that
+// "images" and "video" keys reach image and video loading and their size checks.
 //
 // Every input either gives a rig or is refused with a RigFileError whose text names the file. A
 // rig must be usable as loaded: every board and camera it lists can be opened through a system
@@ -23,6 +23,8 @@ extern "C" {
 
 #include "simulator/RigFile.h"
 #include "simulator/SimObjects.h"
+#include "tests/simulator/MediaFiles.h"
+#include "tests/simulator/TempFiles.h"
 
 namespace {
 
@@ -41,6 +43,9 @@ constexpr Folder kFolders[] = {
     {"colour", 16, 8, PNG_FORMAT_RGB, 2},
     {"odd", 10, 6, PNG_FORMAT_GRAY, 1},
 };
+
+// Three 8x8 grey frames, 25 a second.
+constexpr char kVideo[] = "clip.mkv";
 
 [[noreturn]] void Abort(const std::string& why) {
     std::fprintf(stderr, "RigFileFuzzer: %s\n", why.c_str());
@@ -61,6 +66,11 @@ void MakeFolders() {
     }
     g_folder = pattern;
     std::atexit(RemoveFolder);
+    const sim_test::TempFolder scratch;
+    const std::vector<std::vector<uint8_t>> frames{std::vector<uint8_t>(64, 0x10), std::vector<uint8_t>(64, 0x80),
+                                                   std::vector<uint8_t>(64, 0xF0)};
+    fs::copy_file(sim_test::WriteVideoFile(scratch, kVideo, "ffv1", AV_PIX_FMT_GRAY8, 8, 8, frames, 25),
+                  g_folder / kVideo);
     for (const Folder& folder : kFolders) {
         fs::create_directory(g_folder / folder.name);
         const std::vector<uint8_t> samples(size_t{folder.width} * folder.height * PNG_IMAGE_PIXEL_SIZE(folder.format),

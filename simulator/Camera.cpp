@@ -8,6 +8,7 @@
 #include "simulator/ImageReplay.h"
 #include "simulator/SfncCamera.h"
 #include "simulator/TransformedSource.h"
+#include "simulator/VideoReplay.h"
 
 namespace Quibbon::Sim {
 
@@ -60,6 +61,9 @@ Camera::Camera(const CameraConfig& config)
     : m_identity(Checked(config).identity),
       m_profile(config.profile),
       m_images(config.images),
+      m_video(config.video),
+      m_loop(config.loop),
+      m_sourcePaced(config.sourcePaced),
       m_model(MakeModel(config)),
       m_faults(config.faults),
       m_lastEdge(Clock::now()) {}
@@ -183,9 +187,23 @@ void Camera::ArmSession(GrabSession& session, bool armed) {
     m_changed.notify_all();
 }
 
+bool Camera::Replaying() const { return m_model->Shape().sensor.pattern == kPatternImages; }
+
+Camera::Clock::duration Camera::Interval(const FrameTiming& timing) const {
+    return m_sourcePaced && Replaying() ? m_shownFor : timing.interval;
+}
+
+bool Camera::PastTheEnd(const GrabSession& session) const {
+    if (m_loop || !Replaying()) {
+        return false;
+    }
+    const uint64_t frames = m_video ? m_video->FrameCount() : m_images->images.size();
+    return session.nextFrame >= frames;
+}
+
 Camera::Clock::time_point Camera::NextDue(Clock::time_point now) const {
     const FrameTiming timing = m_model->Timing();
-    Clock::time_point due = std::max(m_lastFrame ? *m_lastFrame + timing.interval : now, m_model->EarliestFrame());
+    Clock::time_point due = std::max(m_lastFrame ? *m_lastFrame + Interval(timing) : now, m_model->EarliestFrame());
     if (timing.triggered && timing.lineTrigger) {
         due = std::max(due, m_model->NextLineEdge(m_lastEdge) + timing.delay);
     } else if (timing.triggered && !m_triggers.empty()) {
@@ -231,7 +249,9 @@ int32_t Camera::Grab(GrabSession& session, void* buffer, uint64_t capacity, uint
     const uint64_t written = std::min(taken.incomplete ? payload / 2 : payload, capacity);
     auto* bytes = static_cast<uint8_t*>(buffer);
     const uint64_t image = std::min<uint64_t>(written, taken.imageSize);
-    Source(taken.shape)->RenderPrefix(taken.info.frameNumber, bytes, image);
+    if (!Source(taken.shape)->RenderPrefix(taken.info.frameNumber, bytes, image)) {
+        taken.info.flags |= kFrameIncomplete;
+    }
     if (taken.info.chunkMode != 0) {
         WriteFrameChunk(bytes, taken.info.frameNumber, written);
     }
@@ -284,13 +304,14 @@ int32_t Camera::WaitForFrame(std::unique_lock<std::mutex>& lock, const GrabWait&
         if (const int32_t interrupted = Interruption(wait); interrupted != kOk) {
             return interrupted;
         }
-        if (FrameReady(now)) {
+        const bool ended = PastTheEnd(wait.session);
+        if (!ended && FrameReady(now)) {
             return kOk;
         }
         if (now >= wait.deadline) {
             return kTimedOut;
         }
-        Sleep(lock, Triggered() ? std::min(wait.deadline, NextDue(now)) : wait.deadline);
+        Sleep(lock, !ended && Triggered() ? std::min(wait.deadline, NextDue(now)) : wait.deadline);
         now = Clock::now();
     }
 }
@@ -351,6 +372,9 @@ int32_t Camera::TakeFrame(std::unique_lock<std::mutex>& lock, const GrabWait& wa
         taken.info.payloadSize = taken.imageSize + static_cast<uint32_t>(taken.chunks.trailer.size());
         taken.info.chunkMode = m_model->ChunkMode() ? 1 : 0;
         taken.info.frameNumber = number;
+        if (m_sourcePaced) {
+            m_shownFor = m_video->durations[number % m_video->FrameCount()];
+        }
         taken.info.flags = fate.incomplete ? kFrameIncomplete : 0;
         taken.info.droppedBefore = session.dropped;
         session.dropped = 0;
@@ -371,7 +395,7 @@ void Camera::UseFrameSlot(Clock::time_point now) {
         m_triggers.pop_front();
     }
     // Keep to the schedule while on time; after falling behind by a whole interval, start afresh.
-    m_lastFrame = (now - due < timing.interval) ? due : now;
+    m_lastFrame = (now - due < Interval(timing)) ? due : now;
     m_model->FrameTaken(now);
 }
 
@@ -401,7 +425,9 @@ void Camera::PrepareFrames() {
 std::shared_ptr<const FrameSource> Camera::Source(const FrameShape& shape) {
     std::lock_guard<std::mutex> lock(m_sourceMutex);
     if (!m_source || !(*m_sourceShape == shape)) {
-        if (!IsNeutral(shape.geometry, shape.sensor) || !IsNeutral(shape.values)) {
+        if (shape.sensor.pattern == kPatternImages && m_video) {
+            m_source = std::make_shared<const VideoReplay>(shape, m_video);
+        } else if (!IsNeutral(shape.geometry, shape.sensor) || !IsNeutral(shape.values)) {
             m_source = std::make_shared<const TransformedSource>(shape, m_images);
         } else if (shape.sensor.pattern == kPatternImages) {
             m_source = std::make_shared<const ImageReplay>(*m_images, shape.sensor.pixelFormat);

@@ -113,6 +113,12 @@ private:
     bool Grabbing() const override;
     bool TriggerPending() const override;
 
+    bool Replaying() const;
+    // Time from one frame's start to the next: the model's, or how long the video shows the
+    // frame last delivered when its time stamps pace the camera.
+    Clock::duration Interval(const FrameTiming& timing) const;
+    // Whether the session has had every replayed image or frame of a camera that does not loop.
+    bool PastTheEnd(const GrabSession& session) const;
     Clock::time_point NextDue(Clock::time_point now) const;
     bool Triggered() const;
     bool FrameReady(Clock::time_point now) const;
@@ -139,6 +145,9 @@ private:
     const CameraIdentity m_identity;
     const CameraProfile m_profile;
     const std::shared_ptr<const ImageSet> m_images;
+    const std::shared_ptr<const VideoClip> m_video;
+    const bool m_loop;
+    const bool m_sourcePaced;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -148,6 +157,7 @@ private:
     Clock::time_point m_lastEdge;              // line triggers: the next frame follows an edge after this
     uint32_t m_waitingGrabs = 0;
     std::optional<Clock::time_point> m_lastFrame;
+    Clock::duration m_shownFor{};  // paced by a video: how long it shows the frame last delivered
     bool m_grabbing = false;
     uint64_t m_numStarted = 0;
     uint64_t m_stops = 0;

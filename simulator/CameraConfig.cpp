@@ -24,6 +24,13 @@ void CheckCameraConfig(const CameraConfig& config) {
     } else if (!IsValidPattern(config.pattern)) {
         throw std::invalid_argument("unknown pattern");
     }
+    if (config.video && (!config.images || config.video->width != config.images->width ||
+                         config.video->height != config.images->height || config.video->FrameCount() == 0)) {
+        throw std::invalid_argument("video without its first frame");
+    }
+    if (config.sourcePaced && !config.video) {
+        throw std::invalid_argument("only a video gives frame times");
+    }
 }
 
 std::optional<std::string> IdentityText(const CameraIdentity& identity, int32_t param) {

@@ -12,6 +12,7 @@
 #include "simulator/FaultInjector.h"
 #include "simulator/ImageFolder.h"
 #include "simulator/PatternGenerator.h"
+#include "simulator/VideoClip.h"
 
 namespace Quibbon::Sim {
 
@@ -62,6 +63,13 @@ struct CameraConfig {
     uint32_t pattern = kPatternMovingRamp;
     FaultSettings faults;
     std::shared_ptr<const ImageSet> images;  // what kPatternImages replays; may be null
+    // A replayed video: kPatternImages shows its frames, and images holds its first frame only.
+    std::shared_ptr<const VideoClip> video;
+    // Whether replay starts again after the last image or frame; else a grab session gets no
+    // frame after it (its grabs time out).
+    bool loop = true;
+    // Whether the video's own time stamps pace the frames instead of frameRate.
+    bool sourcePaced = false;
     // SFNC cameras: saved user sets, and the set the camera starts from (0 Default, 1 to 3).
     std::vector<UserSetConfig> userSets;
     uint32_t userSetDefault = 0;
@@ -74,7 +82,8 @@ constexpr uint32_t kCameraSizeStep = 4;
 bool IsValidCameraSize(int64_t value);
 
 // Throws std::invalid_argument for a configuration no camera can run: unknown pixel format, size
-// out of range, unknown pattern, replayed images missing or of another size.
+// out of range, unknown pattern, replayed images missing or of another size, a video without its
+// first frame as images, pacing by the source without a video.
 void CheckCameraConfig(const CameraConfig& config);
 
 // The identity texts by parameter number (vendor, model, serial number, user name).

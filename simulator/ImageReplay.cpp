@@ -30,10 +30,11 @@ ImageReplay::ImageReplay(const ImageSet& images, uint32_t pixelFormat) {
     m_payloadSize = m_frames.front().size();
 }
 
-void ImageReplay::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+bool ImageReplay::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     const std::vector<uint8_t>& image = m_frames[frame % m_frames.size()];
     const uint64_t written = std::min<uint64_t>(bytes, image.size());
     FrameWriter(written).Copy(destination, image.data(), written);
+    return true;
 }
 
 }  // namespace Quibbon::Sim

@@ -36,7 +36,7 @@ public:
 
     uint64_t PayloadSize() const override { return m_payloadSize; }
     // Frame N shows image N modulo the number of images.
-    void RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
+    bool RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
 
 private:
     std::vector<std::vector<uint8_t>> m_frames;

@@ -100,7 +100,6 @@ class ImageGenerator::PreparedRows {
 public:
     PreparedRows(const ImageSetup& imageSetup, const PixelFormatInfo& format)
         : m_setup(imageSetup),
-          m_format(format),
           m_kinds(SceneRowKinds(imageSetup.pattern)),
           m_yClasses(format.layout == Layout::Bayer ? 2 : 1),
           m_phases(IsRamp(imageSetup.pattern) ? ShiftAlignment(format) : 1),
@@ -140,7 +139,6 @@ private:
     }
 
     const ImageSetup m_setup;
-    const PixelFormatInfo& m_format;
     const uint32_t m_kinds;
     const uint32_t m_yClasses;
     const uint32_t m_phases;
@@ -185,13 +183,14 @@ void ImageGenerator::Render(uint32_t frame, uint8_t* destination) const {
     RenderPrefix(frame, destination, m_payloadSize);
 }
 
-void ImageGenerator::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
+bool ImageGenerator::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     bytes = std::min(bytes, m_payloadSize);
     if (m_tiles.empty()) {
         RenderByRows(frame, destination, bytes);
     } else {
         RenderFromTiles(frame, destination, bytes);
     }
+    return true;
 }
 
 void ImageGenerator::RenderFromTiles(uint32_t frame, uint8_t* destination, uint64_t bytes) const {

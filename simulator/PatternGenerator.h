@@ -75,7 +75,7 @@ public:
     uint64_t PayloadSize() const override { return m_payloadSize; }
     // Writes exactly PayloadSize() bytes.
     void Render(uint32_t frame, uint8_t* destination) const;
-    void RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
+    bool RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
     // Whether images are copied in blocks out of a tile (else row by row).
     bool CopiesFromTile() const { return !m_tiles.empty(); }
 

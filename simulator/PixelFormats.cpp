@@ -60,6 +60,10 @@ const PixelFormatInfo* FindPixelFormat(uint32_t code) {
     return found == std::end(kFormats) ? nullptr : found;
 }
 
+bool ShowsGrey(const PixelFormatInfo& format) {
+    return format.layout == Layout::Mono || format.layout == Layout::MonoSigned || format.layout == Layout::Packed12;
+}
+
 uint32_t ContainerBytes(const PixelFormatInfo& format) { return format.sampleBits > 8 ? 2 : 1; }
 
 uint32_t GroupPixels(const PixelFormatInfo& format) {

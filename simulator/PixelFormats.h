@@ -45,6 +45,8 @@ const PixelFormatInfo* FindPixelFormat(uint32_t code);
 // Bits per pixel as the code states them (bits 16..23).
 constexpr uint32_t CodeBitsPerPixel(uint32_t code) { return (code >> 16) & 0xFF; }
 
+// Grey formats show only the grey sample of a pixel, colour formats only its red, green and blue.
+bool ShowsGrey(const PixelFormatInfo& format);
 // Bytes of one sample container (1 for up to 8 bits, else 2).
 uint32_t ContainerBytes(const PixelFormatInfo& format);
 // Pixels and bytes of the smallest byte-aligned run of a row (a packed group).

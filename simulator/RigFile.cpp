@@ -35,6 +35,11 @@ constexpr std::pair<const char*, uint32_t> kPatterns[] = {
     {"colour-bars", kPatternColourBars}, {"images", kPatternImages},
 };
 
+std::string CameraSizeRule() {
+    return std::to_string(kCameraMinSize) + " to " + std::to_string(kCameraMaxSize) + " a side, a multiple of " +
+           std::to_string(kCameraSizeStep);
+}
+
 // Two digits of an index, for default serial numbers.
 std::string TwoDigits(size_t index) { return (index < 10 ? "0" : "") + std::to_string(index); }
 
@@ -221,10 +226,12 @@ private:
 
     CameraConfig ReadCamera(const toml::table& table, size_t board, size_t slot) {
         CheckKeys(table, {"id", "vendor", "model", "serial", "user_name", "width", "height", "pixel_format",
-                          "frame_rate", "pattern", "images", "faults", "profile", "user_set", "user_set_default"});
+                          "frame_rate", "pattern", "images", "video", "loop", "faults", "profile", "user_set",
+                          "user_set_default"});
         CameraConfig config;
         config.profile = Profile(table);
         config.images = Images(table);
+        ReadVideo(table, config);
         ReadSize(table, config);
         const PixelFormatInfo& format = PixelFormat(table);
         config.identity.id = Text(table, "id", "Cam" + std::to_string(board) + std::to_string(slot));
@@ -233,8 +240,9 @@ private:
         config.identity.serialNumber = Text(table, "serial", "BX7Q" + TwoDigits(board) + TwoDigits(slot));
         config.identity.userName = Text(table, "user_name", kDefaultUserName);
         config.identity.pixelFormat = format.code;
-        config.frameRate = static_cast<uint32_t>(Number(table, "frame_rate", 60, 0, kMaxFrameRate));
+        ReadFrameRate(table, config);
         config.pattern = Pattern(table, config.images != nullptr);
+        config.loop = Loop(table, config);
         config.faults = Faults(table);
         ReadUserSets(table, config);
         return config;
@@ -310,11 +318,75 @@ private:
         }
         if (!IsValidCameraSize(images->width) || !IsValidCameraSize(images->height)) {
             Fail(node->source(), "images in '" + folder.string() + "' are " + std::to_string(images->width) + "x" +
-                                     std::to_string(images->height) + ", not a camera size (" +
-                                     std::to_string(kCameraMinSize) + " to " + std::to_string(kCameraMaxSize) +
-                                     " a side, a multiple of " + std::to_string(kCameraSizeStep) + ")");
+                                     std::to_string(images->height) + ", not a camera size (" + CameraSizeRule() +
+                                     ")");
         }
         return images;
+    }
+
+    // The video the camera names, opened once for all cameras that name it; its first frame
+    // stands for it as the camera's images.
+    void ReadVideo(const toml::table& table, CameraConfig& config) {
+        const toml::node* node = table.get("video");
+        if (node == nullptr) {
+            return;
+        }
+        if (config.images) {
+            Fail(node->source(), "'video' and 'images' cannot both be given");
+        }
+        const fs::path file = m_folder / Text(table, "video", "");
+        std::shared_ptr<const VideoClip>& video = m_videos[file.lexically_normal().string()];
+        if (!video) {
+            try {
+                video = LoadVideoClip(file.string(), kCameraMaxSize);
+            } catch (const std::runtime_error& problem) {
+                Fail(node->source(), "video '" + file.string() + "' " + problem.what());
+            }
+        }
+        if (!IsValidCameraSize(video->width) || !IsValidCameraSize(video->height)) {
+            Fail(node->source(), "video '" + file.string() + "' is " + std::to_string(video->width) + "x" +
+                                     std::to_string(video->height) + ", not a camera size (" + CameraSizeRule() + ")");
+        }
+        auto still = std::make_shared<ImageSet>();
+        still->folder = video->path;
+        still->images.push_back(video->first);
+        still->width = video->width;
+        still->height = video->height;
+        config.images = std::move(still);
+        config.video = video;
+    }
+
+    // A whole number of frames a second, or "source" for a video's own time stamps.
+    void ReadFrameRate(const toml::table& table, CameraConfig& config) const {
+        const toml::node* node = table.get("frame_rate");
+        if (node == nullptr || !node->is_string()) {
+            config.frameRate = static_cast<uint32_t>(Number(table, "frame_rate", 60, 0, kMaxFrameRate));
+            return;
+        }
+        if (Text(table, "frame_rate", "") != "source") {
+            Fail(node->source(), "'frame_rate' must be a whole number from 0 to " + std::to_string(kMaxFrameRate) +
+                                     " or \"source\"");
+        }
+        if (!config.video) {
+            Fail(node->source(), "frame_rate \"source\" needs a 'video' to take frame times from");
+        }
+        config.sourcePaced = true;
+        config.frameRate = config.video->AverageFrameRate();
+    }
+
+    bool Loop(const toml::table& table, const CameraConfig& config) const {
+        const toml::node* node = table.get("loop");
+        if (node == nullptr) {
+            return true;
+        }
+        const std::optional<bool> loop = node->value_exact<bool>();
+        if (!loop) {
+            Fail(node->source(), "'loop' must be true or false");
+        }
+        if (!config.images) {
+            Fail(node->source(), "'loop' needs 'images' or a 'video' to replay");
+        }
+        return *loop;
     }
 
     void ReadSize(const toml::table& table, CameraConfig& config) const {
@@ -360,7 +432,7 @@ private:
                                                      "' (moving-ramp, still-ramp, checkerboard, colour-bars or images)");
         }
         if (found->second == kPatternImages && !hasImages) {
-            Fail(table.get("pattern")->source(), "pattern 'images' needs an 'images' folder");
+            Fail(table.get("pattern")->source(), "pattern 'images' needs an 'images' folder or a 'video'");
         }
         return found->second;
     }
@@ -383,6 +455,7 @@ private:
     const std::string m_path;
     const fs::path m_folder;
     std::map<std::string, std::shared_ptr<const ImageSet>> m_imageSets;  // by folder
+    std::map<std::string, std::shared_ptr<const VideoClip>> m_videos;     // by file
     uint64_t m_imageBytes = 0;                                           // of all folders' images
 };
 

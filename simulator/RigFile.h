@@ -13,10 +13,14 @@
 //   width = 640                   # 8 to 4096, a multiple of 4; default 640, or the images' width
 //   height = 480                  # the same; default 480, or the images' height
 //   pixel_format = "Mono8"        # a pixel format name (PixelFormats.h); default Mono8
-//   frame_rate = 60               # frames per second, 0 = as fast as grabs come; default 60
+//   frame_rate = 60               # frames per second, 0 = as fast as grabs come; default 60; "source":
+//                                 # a video's own frame times
 //   pattern = "moving-ramp"       # moving-ramp | still-ramp | checkerboard | colour-bars | images;
 //                                 # default images when images is given, else moving-ramp
-//   images = "folder"             # PNG files replayed in name order; relative to the rig file
+//   images = "folder"             # image files replayed in name order; relative to the rig file
+//   video = "line.mp4"            # or a video file (MP4, Matroska, AVI) replayed frame by frame
+//   loop = true                   # replay starts again after the last image or frame; false: a
+//                                 # grab session gets no frame after it; default true
 //   profile = "basic"             # basic (numbered parameters, the producer's description) or sfnc
 //                                 # (the camera's own registers and SFNC document; width and height
 //                                 # are the sensor's, the pattern or images its scene)
@@ -39,7 +43,8 @@
 // Texts are 1 to 511 bytes of UTF-8 without control characters. Board identifiers are unique in
 // the rig, camera identifiers on their board. The images of a folder share one size, which is the
 // camera's; a width or height given as well must match it. Cameras that name the same folder
-// share its images; the images of all folders take at most 4 GiB decoded (2 bytes a sample).
+// share its images; the images of all folders take at most 4 GiB decoded (2 bytes a sample). A
+// video's size is the camera's in the same way; its frames are decoded while they are shown.
 #pragma once
 
 #include <memory>

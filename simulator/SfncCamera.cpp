@@ -20,7 +20,6 @@ using namespace Sfnc;
 
 namespace {
 
-constexpr uint32_t kMinWidth = 4;
 constexpr uint32_t kWidthStep = 4;
 constexpr uint32_t kMaxFactor = 4;
 constexpr uint32_t kMaxFrameCount = 65535;

@@ -152,16 +152,12 @@ void TransformValues(const uint16_t* table, const ScenePixel* in, uint32_t count
     }
 }
 
-// Grey formats show only the grey sample, colour formats only red, green and blue (EncodeRun).
-bool ShowsGrey(const PixelFormatInfo& format) {
-    return format.layout == Layout::Mono || format.layout == Layout::MonoSigned || format.layout == Layout::Packed12;
-}
-
 }  // namespace
 
 // Per render: the converted image rows a delivered row combines, their column sums, the delivered
 // row, its encoding.
 struct TransformedSource::RowBuffers {
+    const SourceImage* image;  // the replayed image shown, or null for patterns
     std::vector<ScenePixel> sensor;
     std::vector<SampleSums> sums;
     std::vector<ScenePixel> delivered;
@@ -216,14 +212,14 @@ void TransformedSource::PrepareSceneRows() {
     }
 }
 
-// Sensor row y of that frame from column m_firstColumn on: a slice of a scene row, or the image's
-// row converted into buffer (m_columnSpan pixels; null for patterns).
-const ScenePixel* TransformedSource::SensorRow(uint32_t y, uint32_t frame, ScenePixel* buffer) const {
-    if (m_images) {
-        const SourceImage& image = m_images->images[frame % m_images->images.size()];
-        const size_t start = size_t{y} * image.width + m_firstColumn;
+// Sensor row y of that frame from column m_firstColumn on: a slice of a scene row, or the row of
+// the replayed image converted into buffer (m_columnSpan pixels; null for patterns).
+const ScenePixel* TransformedSource::SensorRow(uint32_t y, uint32_t frame, const SourceImage* image,
+                                               ScenePixel* buffer) const {
+    if (image != nullptr) {
+        const size_t start = size_t{y} * image->width + m_firstColumn;
         for (uint32_t i = 0; i < m_columnSpan; ++i) {
-            buffer[i] = ImagePixel(image, start + i);
+            buffer[i] = ImagePixel(*image, start + i);
         }
         return buffer;
     }
@@ -238,8 +234,8 @@ const ScenePixel* TransformedSource::DeliveredRow(uint32_t y, uint32_t frame, Ro
     const uint32_t firstRow = v * geometry.binningY * geometry.decimationY;
     std::array<const ScenePixel*, kMaxBinning> rows{};
     for (uint32_t j = 0; j < geometry.binningY; ++j) {
-        ScenePixel* buffer = m_images ? buffers.sensor.data() + size_t{j} * m_columnSpan : nullptr;
-        rows[j] = SensorRow(firstRow + j, frame, buffer);
+        ScenePixel* buffer = buffers.image != nullptr ? buffers.sensor.data() + size_t{j} * m_columnSpan : nullptr;
+        rows[j] = SensorRow(firstRow + j, frame, buffers.image, buffer);
     }
     ScenePixel* out = buffers.delivered.data();
     const ScenePixel* binned = out;
@@ -259,15 +255,27 @@ const ScenePixel* TransformedSource::DeliveredRow(uint32_t y, uint32_t frame, Ro
     return out;
 }
 
-void TransformedSource::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
-    bytes = std::min(bytes, m_payloadSize);
+bool TransformedSource::RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const {
     if (m_plain) {
-        m_plain->RenderPrefix(frame, destination, bytes);
-        return;
+        return m_plain->RenderPrefix(frame, destination, bytes);
     }
+    Render(frame, m_images ? &m_images->images[frame % m_images->images.size()] : nullptr, destination, bytes);
+    return true;
+}
+
+void TransformedSource::RenderImage(const SourceImage& image, uint8_t* destination, uint64_t bytes) const {
+    if (!m_images || image.width != m_shape.sensor.width || image.height != m_shape.sensor.height ||
+        image.samples.size() != size_t{image.width} * image.height * image.channels) {
+        throw std::invalid_argument("image is not of the sensor's size");
+    }
+    Render(0, &image, destination, bytes);
+}
+
+void TransformedSource::Render(uint32_t frame, const SourceImage* image, uint8_t* destination, uint64_t bytes) const {
+    bytes = std::min(bytes, m_payloadSize);
     const Geometry& geometry = m_shape.geometry;
     const bool binning = geometry.binningX * geometry.binningY > 1;
-    RowBuffers buffers{std::vector<ScenePixel>(m_images ? size_t{geometry.binningY} * m_columnSpan : 0),
+    RowBuffers buffers{image, std::vector<ScenePixel>(image != nullptr ? size_t{geometry.binningY} * m_columnSpan : 0),
                        std::vector<SampleSums>(binning ? m_columnSpan : 0), std::vector<ScenePixel>(geometry.width),
                        std::vector<uint8_t>(m_rowBytes)};
     const FrameWriter writer(bytes);

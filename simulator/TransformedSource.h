@@ -34,14 +34,19 @@ public:
     const FrameShape& Shape() const { return m_shape; }
     uint64_t PayloadSize() const override { return m_payloadSize; }
     // Safe to call from any number of threads at once.
-    void RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
+    bool RenderPrefix(uint32_t frame, uint8_t* destination, uint64_t bytes) const override;
+    // The same for a replayed image given here (of the sensor's size), whatever the images the
+    // source was made with: a video's frames are shown this way. Throws std::invalid_argument for
+    // an image of another size, or on a source of a generated pattern.
+    void RenderImage(const SourceImage& image, uint8_t* destination, uint64_t bytes) const;
 
 private:
     struct RowBuffers;
 
     void PrepareColumns();
     void PrepareSceneRows();
-    const ScenePixel* SensorRow(uint32_t y, uint32_t frame, ScenePixel* buffer) const;
+    void Render(uint32_t frame, const SourceImage* image, uint8_t* destination, uint64_t bytes) const;
+    const ScenePixel* SensorRow(uint32_t y, uint32_t frame, const SourceImage* image, ScenePixel* buffer) const;
     const ScenePixel* DeliveredRow(uint32_t y, uint32_t frame, RowBuffers& buffers) const;
 
     const FrameShape m_shape;

@@ -22,6 +22,7 @@ using namespace Quibbon;
 
 constexpr uint32_t kMono8 = 0x01080001;
 constexpr uint32_t kMono12 = 0x01100005;
+constexpr uint32_t kMono16 = 0x01100007;
 constexpr uint32_t kBayerRG8 = 0x01080009;
 constexpr uint32_t kRGB8 = 0x02180014;
 
@@ -185,7 +186,7 @@ protected:
             sim_test::WritePng(folder, "shots/" + std::string(name), 8, 8, PNG_FORMAT_RGB, rgb.data());
         }
         std::string text = "[[board]]\n";
-        for (const char* format : {"Mono8", "BayerRG8", "RGB8"}) {
+        for (const char* format : {"Mono8", "BayerRG8", "RGB8", "Mono16"}) {
             text += "[[board.camera]]\nimages = \"shots\"\npixel_format = \"" + std::string(format) + "\"\n";
         }
         rig = Sim::LoadRigFile(folder.WriteText("rig.toml", text));
@@ -199,7 +200,8 @@ protected:
 };
 
 TEST_F(ReplayRig, FramesShowTheConvertedImagesInNameOrder) {
-    const std::pair<const char*, uint32_t> cameras[] = {{"Cam00", kMono8}, {"Cam01", kBayerRG8}, {"Cam02", kRGB8}};
+    const std::pair<const char*, uint32_t> cameras[] = {
+        {"Cam00", kMono8}, {"Cam01", kBayerRG8}, {"Cam02", kRGB8}, {"Cam03", kMono16}};
     const char* order[] = {"a.png", "b.png", "c.png"};
     for (const auto& [id, pixelFormat] : cameras) {
         sim_test::OpenCamera camera(rig, "Board0", id);

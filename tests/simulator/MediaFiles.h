@@ -96,11 +96,12 @@ inline void Drain(AVCodecContext& encoder, AVFormatContext& muxer, AVStream& str
 
 // Encodes the pictures, fps a second, with the named encoder (and its options, as "qp=0") into the
 // container that name's extension gives. Each picture holds its planes one after the other, rows
-// without padding (av_image_fill_arrays with alignment 1).
+// without padding (av_image_fill_arrays with alignment 1). Picture n is stamped stamps[n] in units
+// of 1/fps s where stamps are given, else n.
 inline std::string WriteVideoFile(const TempFolder& folder, const std::string& name, const std::string& encoderName,
                                   AVPixelFormat format, int width, int height,
                                   const std::vector<std::vector<uint8_t>>& pictures, int fps,
-                                  const std::string& options = "") {
+                                  const std::string& options = "", const std::vector<int64_t>& stamps = {}) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoderName.c_str());
     if (codec == nullptr) {
         throw std::runtime_error("no encoder " + encoderName);
@@ -135,7 +136,7 @@ inline std::string WriteVideoFile(const TempFolder& folder, const std::string& n
             frame->width = width;
             frame->height = height;
             frame->format = format;
-            frame->pts = static_cast<int64_t>(index);
+            frame->pts = stamps.empty() ? static_cast<int64_t>(index) : stamps[index];
             av_image_fill_arrays(frame->data, frame->linesize, pictures[index].data(), format, width, height, 1);
         }
         if (avcodec_send_frame(encoder.get(), last ? nullptr : frame.get()) < 0) {

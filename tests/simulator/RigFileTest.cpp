@@ -160,7 +160,7 @@ TEST(RigFileTest, BadFilesAreRefusedNamingFileLineAndProblem) {
         {camera + "frame_rate = 2.5\n", 3, "'frame_rate' must be a whole number from 0 to 1000000"},
         {camera + "pattern = \"noise\"\n", 3,
          "unknown pattern 'noise' (moving-ramp, still-ramp, checkerboard, colour-bars or images)"},
-        {camera + "pattern = \"images\"\n", 3, "pattern 'images' needs an 'images' folder"},
+        {camera + "pattern = \"images\"\n", 3, "pattern 'images' needs an 'images' folder or a 'video'"},
         {camera + "[board.camera.faults]\ndrop_every = -1\n", 4, "'drop_every' must be a whole number from 0 to 2147483647"},
         {camera + "faults = 3\n", 3, "'faults' must be written as a [board.camera.faults] table"},
         {seventeen, 17, "more than 16 boards"},
