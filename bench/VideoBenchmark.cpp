@@ -5,7 +5,8 @@
 #include <benchmark/benchmark.h>
 
 extern "C" {
-#include <libswscale/swscale.h>
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
 }
 
 #include <cstdint>
@@ -14,12 +15,14 @@ extern "C" {
 #include <vector>
 
 #include "simulator/RigFile.h"
+#include "simulator/VideoConverter.h"
 #include "simulator/VideoReader.h"
 #include "tests/simulator/MediaFiles.h"
 #include "tests/simulator/TempFiles.h"
 
 namespace {
 
+using Quibbon::Sim::VideoConverter;
 using Quibbon::Sim::VideoFrame;
 using Quibbon::Sim::VideoLayout;
 using Quibbon::Sim::VideoReader;
@@ -72,22 +75,31 @@ void BM_DecodeAndConvert(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeAndConvert)->Arg(int(VideoLayout::Gray8))->Arg(int(VideoLayout::Rgb24))->Unit(benchmark::kMillisecond);
 
-// The conversion VideoReader makes of every decoded frame, on its own.
+// The conversion VideoReader makes of every decoded frame, on its own: of a limited-range YUV 4:2:0
+// picture, as the video's frames are.
 void BM_ConvertOnly(benchmark::State& state) {
-    const bool rgb = static_cast<VideoLayout>(state.range(0)) == VideoLayout::Rgb24;
-    std::vector<uint8_t> source(Pictures().front());
-    std::vector<uint8_t> target(size_t{kWidth} * kHeight * (rgb ? 3 : 1));
-    std::unique_ptr<SwsContext, void (*)(SwsContext*)> scaler(
-        sws_getContext(kWidth, kHeight, AV_PIX_FMT_YUV420P, kWidth, kHeight, rgb ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_GRAY8,
-                       SWS_POINT, nullptr, nullptr, nullptr),
-        sws_freeContext);
-    const uint8_t* planes[4] = {source.data(), source.data() + kWidth * kHeight,
-                                source.data() + kWidth * kHeight * 5 / 4, nullptr};
-    const int strides[4] = {kWidth, kWidth / 2, kWidth / 2, 0};
-    uint8_t* out[4] = {target.data(), nullptr, nullptr, nullptr};
-    const int outStrides[4] = {kWidth * (rgb ? 3 : 1), 0, 0, 0};
+    const auto layout = static_cast<VideoLayout>(state.range(0));
+    const std::vector<uint8_t> source(Pictures().front());
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(), [](AVFrame* f) { av_frame_free(&f); });
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = kWidth;
+    frame->height = kHeight;
+    frame->color_range = AVCOL_RANGE_MPEG;
+    if (av_frame_get_buffer(frame.get(), 0) < 0) {
+        state.SkipWithError("no memory for the picture");
+        return;
+    }
+    const uint8_t* planes[3] = {source.data(), source.data() + kWidth * kHeight,
+                                source.data() + kWidth * kHeight * 5 / 4};
+    const int strides[3] = {kWidth, kWidth / 2, kWidth / 2};
+    for (int plane = 0; plane < 3; ++plane) {
+        av_image_copy_plane(frame->data[plane], frame->linesize[plane], planes[plane], strides[plane], strides[plane],
+                            plane == 0 ? kHeight : kHeight / 2);
+    }
+    std::vector<uint8_t> target(size_t{kWidth} * kHeight * VideoConverter::BytesPerPixel(layout));
+    VideoConverter converter;
     for (auto _ : state) {
-        sws_scale(scaler.get(), planes, strides, 0, kHeight, out, outStrides);
+        converter.Convert(*frame, layout, target.data());
         benchmark::DoNotOptimize(target.data());
     }
     state.SetItemsProcessed(state.iterations());

@@ -1,6 +1,7 @@
 #include "simulator/VideoReader.h"
 
 #include "simulator/MediaHandles.h"
+#include "simulator/VideoConverter.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -9,7 +10,6 @@ extern "C" {
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
-#include <tuple>
 #include <vector>
 
 namespace Quibbon::Sim {
@@ -120,58 +120,6 @@ uint32_t ClampTicks(int64_t ticks) {
     return static_cast<uint32_t>(std::clamp<int64_t>(ticks, 1, std::numeric_limits<uint32_t>::max()));
 }
 
-AVPixelFormat Target(VideoLayout layout) {
-    switch (layout) {
-        case VideoLayout::Gray8: return AV_PIX_FMT_GRAY8;
-        case VideoLayout::Gray16: return AV_PIX_FMT_GRAY16;
-        case VideoLayout::Rgb24: return AV_PIX_FMT_RGB24;
-        case VideoLayout::Rgb48: return AV_PIX_FMT_RGB48;
-    }
-    return AV_PIX_FMT_NONE;
-}
-
-uint32_t BytesPerPixel(VideoLayout layout) {
-    switch (layout) {
-        case VideoLayout::Gray8: return 1;
-        case VideoLayout::Gray16: return 2;
-        case VideoLayout::Rgb24: return 3;
-        case VideoLayout::Rgb48: return 6;
-    }
-    return 0;
-}
-
-// What the converter was made for; a frame that differs gets a new one.
-struct ScalerKey {
-    int format = AV_PIX_FMT_NONE;
-    AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
-    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
-    VideoLayout layout = VideoLayout::Gray8;
-
-    bool operator==(const ScalerKey& other) const {
-        return std::tie(format, colourSpace, range, layout) ==
-               std::tie(other.format, other.colourSpace, other.range, other.layout);
-    }
-};
-
-// A YUV picture turns into RGB by its own matrix (BT.709 for most HD video, not the converter's
-// BT.601 default) and into full-range RGB or grey from its own range.
-void MatchColours(SwsContext& scaler, const AVFrame& frame) {
-    const auto* described = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
-    if ((described->flags & AV_PIX_FMT_FLAG_RGB) != 0 || IsGrey(*described)) {
-        return;
-    }
-    const int fullRange = frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
-    // Refused (and the defaults kept) for a matrix the converter does not know.
-    sws_setColorspaceDetails(&scaler, sws_getCoefficients(frame.colorspace), fullRange,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-}
-
-// Layouts libswscale converts into whole rows of ours. It writes 1-bit pictures eight pixels at a
-// time, past the end of a row of another width, so those are left out (no video uses them).
-bool Convertible(const AVPixFmtDescriptor& described, AVPixelFormat format) {
-    return sws_isSupportedInput(format) != 0 && (described.flags & AV_PIX_FMT_FLAG_BITSTREAM) == 0;
-}
-
 struct Shape {
     uint32_t width;
     uint32_t height;
@@ -184,7 +132,7 @@ Shape Describe(const AVFrame& first, uint32_t maxSide) {
     CheckSize(first.width, first.height, maxSide);
     const auto format = static_cast<AVPixelFormat>(first.format);
     const auto* described = av_pix_fmt_desc_get(format);
-    if (described == nullptr || !Convertible(*described, format)) {
+    if (described == nullptr || !VideoConverter::Converts(format)) {
         Refuse("holds frames in a pixel layout that cannot be converted (" +
                std::string(described != nullptr ? described->name : "unknown") + ")");
     }
@@ -201,8 +149,7 @@ struct VideoReader::Decoding {
     PacketPtr packet{av_packet_alloc()};
     FramePtr frame{av_frame_alloc()};
     bool pending = false;  // frame holds a picture Next has not given yet
-    ScalerPtr scaler;
-    ScalerKey scaled;
+    VideoConverter converter;
 
     Decoding(const std::string& path, uint32_t maxSide) : format(OpenInput(path, maxSide)), stream(FindVideoStream(*format)) {
         if (!packet || !frame) {
@@ -242,27 +189,7 @@ struct VideoReader::Decoding {
         }
     }
 
-    bool Convert(VideoLayout layout, uint8_t* pixels) {
-        const ScalerKey key{frame->format, frame->colorspace, frame->color_range, layout};
-        if (!scaler || !(key == scaled)) {
-            const auto* described = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
-            if (described == nullptr || !Convertible(*described, static_cast<AVPixelFormat>(frame->format))) {
-                return false;
-            }
-            scaler.reset(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                        frame->width, frame->height, Target(layout), SWS_POINT, nullptr, nullptr,
-                                        nullptr));
-            if (!scaler) {
-                return false;
-            }
-            MatchColours(*scaler, *frame);
-            scaled = key;
-        }
-        uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
-        const int strides[4] = {static_cast<int>(frame->width * BytesPerPixel(layout)), 0, 0, 0};
-        sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
-        return true;
-    }
+    bool Convert(VideoLayout layout, uint8_t* pixels) { return converter.Convert(*frame, layout, pixels); }
 };
 
 VideoReader::VideoReader(const std::string& path, uint32_t maxSide)
@@ -331,7 +258,9 @@ std::chrono::nanoseconds VideoReader::FrameDuration(uint64_t frame) const {
         av_rescale(m_durations[frame], int64_t{m_tickNumerator} * 1000000000, m_tickDenominator));
 }
 
-size_t VideoReader::FrameBytes() const { return size_t{m_width} * m_height * BytesPerPixel(m_layout); }
+size_t VideoReader::FrameBytes() const {
+    return size_t{m_width} * m_height * VideoConverter::BytesPerPixel(m_layout);
+}
 
 VideoStatus VideoReader::Next(VideoFrame& out) {
     if (!m_decoding->pending) {
