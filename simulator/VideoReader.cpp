@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <tuple>
@@ -140,11 +141,22 @@ uint32_t BytesPerPixel(VideoLayout layout) {
     return 0;
 }
 
+// FFmpeg copies the colour codes a stream declares into its frames unchecked, so a damaged
+// stream's may lie outside their enumeration, where reading them as the enumeration is undefined:
+// they are read as the integers FFmpeg stored.
+template <typename Code>
+int StoredCode(const Code& field) {
+    static_assert(sizeof(Code) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 // What the converter was made for; a frame that differs gets a new one.
 struct ScalerKey {
     int format = AV_PIX_FMT_NONE;
-    AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
-    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+    int colourSpace = AVCOL_SPC_UNSPECIFIED;
+    int range = AVCOL_RANGE_UNSPECIFIED;
     VideoLayout layout = VideoLayout::Gray8;
 
     bool operator==(const ScalerKey& other) const {
@@ -160,9 +172,9 @@ void MatchColours(SwsContext& scaler, const AVFrame& frame) {
     if ((described->flags & AV_PIX_FMT_FLAG_RGB) != 0 || IsGrey(*described)) {
         return;
     }
-    const int fullRange = frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
+    const int fullRange = StoredCode(frame.color_range) == AVCOL_RANGE_JPEG ? 1 : 0;
     // Refused (and the defaults kept) for a matrix the converter does not know.
-    sws_setColorspaceDetails(&scaler, sws_getCoefficients(frame.colorspace), fullRange,
+    sws_setColorspaceDetails(&scaler, sws_getCoefficients(StoredCode(frame.colorspace)), fullRange,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
 }
 
@@ -243,7 +255,7 @@ struct VideoReader::Decoding {
     }
 
     bool Convert(VideoLayout layout, uint8_t* pixels) {
-        const ScalerKey key{frame->format, frame->colorspace, frame->color_range, layout};
+        const ScalerKey key{frame->format, StoredCode(frame->colorspace), StoredCode(frame->color_range), layout};
         if (!scaler || !(key == scaled)) {
             const auto* described = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
             if (described == nullptr || !Convertible(*described, static_cast<AVPixelFormat>(frame->format))) {
