@@ -16,6 +16,17 @@ using namespace Media;
 
 namespace {
 
+// FFmpeg copies the colour codes a stream declares into its frames unchecked, so a damaged
+// stream's may lie outside their enumeration, where reading them as the enumeration is undefined:
+// they are read as the integers FFmpeg stored.
+template <typename Code>
+int StoredCode(const Code& field) {
+    static_assert(sizeof(Code) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 AVPixelFormat Target(VideoLayout layout) {
     switch (layout) {
         case VideoLayout::Gray8: return AV_PIX_FMT_GRAY8;
@@ -36,9 +47,9 @@ ScalerPtr MakeScaler(AVPixelFormat format, int width, int height, VideoLayout la
     if (!scaler || (described->flags & AV_PIX_FMT_FLAG_RGB) != 0 || IsGrey(*described)) {
         return scaler;
     }
-    const int fullRange = colours.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
+    const int fullRange = StoredCode(colours.color_range) == AVCOL_RANGE_JPEG ? 1 : 0;
     // Refused (and the defaults kept) for a matrix the converter does not know.
-    sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(colours.colorspace), fullRange,
+    sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(StoredCode(colours.colorspace)), fullRange,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     return scaler;
 }
@@ -189,7 +200,12 @@ bool VideoConverter::Prepare(const AVFrame& frame, VideoLayout layout) {
 }
 
 bool VideoConverter::Convert(const AVFrame& frame, VideoLayout layout, uint8_t* pixels) {
-    const Prepared wanted{frame.format, frame.width, frame.height, frame.colorspace, frame.color_range, layout};
+    const Prepared wanted{frame.format,
+                          frame.width,
+                          frame.height,
+                          StoredCode(frame.colorspace),
+                          StoredCode(frame.color_range),
+                          layout};
     if (!m_ready || !(wanted == m_prepared)) {
         m_ready = Prepare(frame, layout);
         if (!m_ready) {

@@ -29,8 +29,8 @@ private:
         int format = AV_PIX_FMT_NONE;
         int width = 0;
         int height = 0;
-        AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
-        AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+        int colourSpace = AVCOL_SPC_UNSPECIFIED;  // as stored: a damaged stream's may be no enumerator
+        int range = AVCOL_RANGE_UNSPECIFIED;
         VideoLayout layout = VideoLayout::Gray8;
 
         bool operator==(const Prepared& other) const;
