@@ -19,17 +19,8 @@ constexpr size_t kFrames = 3;
 
 // 16-bit grey frames of noise, stored losslessly: the samples the sensor shows.
 const std::vector<std::vector<uint8_t>>& Pictures() {
-    static const std::vector<std::vector<uint8_t>> pictures = [] {
-        std::vector<std::vector<uint8_t>> made(kFrames, std::vector<uint8_t>(size_t{kSensorWidth} * kSensorHeight * 2));
-        uint32_t state = 3;
-        for (auto& picture : made) {
-            for (uint8_t& byte : picture) {
-                state = state * 1103515245 + 12345;
-                byte = static_cast<uint8_t>(state >> 16);
-            }
-        }
-        return made;
-    }();
+    static const std::vector<std::vector<uint8_t>> pictures =
+        sim_test::NoisePictures(kFrames, size_t{kSensorWidth} * kSensorHeight * 2, 3);
     return pictures;
 }
 

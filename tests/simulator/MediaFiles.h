@@ -175,4 +175,39 @@ inline std::string WriteAudioFile(const TempFolder& folder, const std::string& n
     return path;
 }
 
+// Pictures of bytes noise bytes each: frames that differ everywhere and that lossless codecs
+// store at about their size.
+inline std::vector<std::vector<uint8_t>> NoisePictures(size_t frames, size_t bytes, uint32_t seed = 12345) {
+    std::vector<std::vector<uint8_t>> pictures(frames, std::vector<uint8_t>(bytes));
+    for (auto& picture : pictures) {
+        for (uint8_t& byte : picture) {
+            seed = seed * 1103515245 + 12345;
+            byte = static_cast<uint8_t>(seed >> 16);
+        }
+    }
+    return pictures;
+}
+
+// Overwrites the middle half of packet n (in file order) of the video file with noise: a frame
+// its decoder fails on, in a file that still opens.
+inline void DamagePacket(const std::string& path, int n) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
+        throw std::runtime_error("cannot open " + path);
+    }
+    AVPacket* packet = av_packet_alloc();
+    for (int read = 0; read <= n && av_read_frame(format, packet) >= 0; ++read) {
+        if (read < n) {
+            av_packet_unref(packet);
+        }
+    }
+    const int64_t offset = packet->pos + packet->size / 4;
+    const std::vector<uint8_t> noise = NoisePictures(1, static_cast<size_t>(packet->size / 2)).front();
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(offset);
+    file.write(reinterpret_cast<const char*>(noise.data()), static_cast<std::streamsize>(noise.size()));
+}
+
 }  // namespace sim_test

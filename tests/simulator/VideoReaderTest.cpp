@@ -27,15 +27,7 @@ constexpr uint32_t kMaxSide = 4096;
 
 // Frames of noise (compressed losslessly, each is about as large as its samples), bytes a pixel.
 Pictures Noise(size_t frames, size_t bytesPerPixel) {
-    Pictures pictures(frames, std::vector<uint8_t>(size_t{kWidth} * kHeight * bytesPerPixel));
-    uint32_t state = 12345;
-    for (auto& picture : pictures) {
-        for (uint8_t& byte : picture) {
-            state = state * 1103515245 + 12345;
-            byte = static_cast<uint8_t>(state >> 16);
-        }
-    }
-    return pictures;
+    return sim_test::NoisePictures(frames, size_t{kWidth} * kHeight * bytesPerPixel);
 }
 
 // Every frame up to the end, with their statuses.
@@ -74,24 +66,6 @@ Pictures ToRgb(const Pictures& bgr0) {
         }
     }
     return rgb;
-}
-
-// Where in the file packet n lies: its offset and size.
-std::pair<std::streamoff, int> PacketBytes(const std::string& path, int n) {
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
-        throw std::runtime_error("cannot open " + path);
-    }
-    AVPacket* packet = av_packet_alloc();
-    for (int read = 0; read <= n && av_read_frame(format, packet) >= 0; ++read) {
-        if (read < n) {
-            av_packet_unref(packet);
-        }
-    }
-    const std::pair<std::streamoff, int> bytes{packet->pos, packet->size};
-    av_packet_free(&packet);
-    avformat_close_input(&format);
-    return bytes;
 }
 
 TEST(VideoReaderTest, LosslessFilesDecodeToTheirPicturesWithTheirFrameDurations) {
@@ -210,12 +184,7 @@ TEST(VideoReaderTest, H264FramesComeInPresentationOrderAndRepeatAfterARewind) {
     // kilobytes, of which the second has its middle half overwritten.
     const std::string noisy = sim_test::WriteVideoFile(folder, "noise.mkv", "libx264", AV_PIX_FMT_YUV420P, 64, 64,
                                                        Noise(8, 12), 25, "qp=20");
-    std::fstream file(noisy, std::ios::in | std::ios::out | std::ios::binary);
-    const auto [offset, size] = PacketBytes(noisy, 1);
-    file.seekp(offset + size / 4);
-    const std::vector<uint8_t> garbage = Noise(1, 12).front();
-    file.write(reinterpret_cast<const char*>(garbage.data()), std::min<std::streamsize>(size / 2, garbage.size()));
-    file.close();
+    sim_test::DamagePacket(noisy, 1);
     VideoReader damaged(noisy, kMaxSide);
     Pictures pixels;
     const std::vector<VideoStatus> statuses = ReadAll(damaged, pixels);

@@ -5,10 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "simulator/ImageReplay.h"
@@ -28,15 +26,8 @@ constexpr int kHeight = 16;
 constexpr int kFrames = 5;
 
 // Pictures of noise: frames that differ everywhere, bytes a pixel.
-Pictures Noise(size_t frames, size_t bytesPerPixel, uint32_t seed = 7) {
-    Pictures pictures(frames, std::vector<uint8_t>(size_t{kWidth} * kHeight * bytesPerPixel));
-    for (auto& picture : pictures) {
-        for (uint8_t& byte : picture) {
-            seed = seed * 1103515245 + 12345;
-            byte = static_cast<uint8_t>(seed >> 16);
-        }
-    }
-    return pictures;
+Pictures Noise(size_t frames, size_t bytesPerPixel) {
+    return sim_test::NoisePictures(frames, size_t{kWidth} * kHeight * bytesPerPixel, 7);
 }
 
 // Every frame of the video as the camera of that format must show it: decoded by the reader in
@@ -179,24 +170,11 @@ TEST_F(VideoRig, StreamsOfOneCameraEachSeeTheVideoFromItsStart) {
     other.join();
 }
 
-// 64x64 frames of noise in H.264, whose third packet has its middle overwritten.
+// 64x64 frames of noise in H.264, whose third packet is damaged.
 std::string DamagedVideo(const sim_test::TempFolder& folder) {
     const std::string path = sim_test::WriteVideoFile(folder, "damaged.mkv", "libx264", AV_PIX_FMT_YUV420P, 64, 64,
                                                       Noise(8, 12), 25, "qp=20");
-    AVFormatContext* format = nullptr;
-    EXPECT_GE(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    for (int read = 0; read < 3 && av_read_frame(format, packet) >= 0; ++read) {
-        if (read < 2) {
-            av_packet_unref(packet);
-        }
-    }
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(packet->pos + packet->size / 4);
-    const std::vector<uint8_t> garbage = Noise(1, 12, 99).front();
-    file.write(reinterpret_cast<const char*>(garbage.data()), std::min<std::streamsize>(packet->size / 2, 4096));
-    av_packet_free(&packet);
-    avformat_close_input(&format);
+    sim_test::DamagePacket(path, 2);
     return path;
 }
 
