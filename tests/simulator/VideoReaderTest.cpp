@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "simulator/VideoReader.h"
