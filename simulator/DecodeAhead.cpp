@@ -44,9 +44,6 @@ bool DecodeAhead::Holds(uint64_t index) const {
 
 void DecodeAhead::DropBefore(uint64_t index) {
     while (!m_ready.empty() && m_ready.front()->index < index) {
-        if (m_ready.front().use_count() == 1 && m_spare.size() < m_depth) {
-            m_spare.push_back(std::move(m_ready.front()->bytes));
-        }
         m_ready.pop_front();
     }
     if (!m_ready.empty() && m_ready.front()->index > index) {
@@ -73,7 +70,7 @@ void DecodeAhead::Run() {
             m_ready.clear();
         }
         const bool keep = position >= want;
-        std::shared_ptr<Payload> payload = keep ? SparePayload() : nullptr;
+        std::shared_ptr<Payload> payload = keep ? std::make_shared<Payload>() : nullptr;
         lock.unlock();
         bool decoded = false;
         bool failed = false;
@@ -108,15 +105,6 @@ void DecodeAhead::Run() {
 }
 
 uint64_t DecodeAhead::NextReady() const { return m_ready.empty() ? m_want : m_ready.back()->index + 1; }
-
-std::shared_ptr<DecodeAhead::Payload> DecodeAhead::SparePayload() {
-    auto payload = std::make_shared<Payload>();
-    if (!m_spare.empty()) {
-        payload->bytes = std::move(m_spare.back());
-        m_spare.pop_back();
-    }
-    return payload;
-}
 
 bool DecodeAhead::DecodeOne(VideoReader& reader, VideoFrame& frame, Payload* payload) {
     const VideoStatus status = reader.Next(frame);

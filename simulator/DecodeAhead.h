@@ -48,7 +48,6 @@ private:
     bool Holds(uint64_t index) const;
     // The index the next ready frame must have.
     uint64_t NextReady() const;
-    std::shared_ptr<Payload> SparePayload();
     void DropBefore(uint64_t index);
 
     const std::shared_ptr<const VideoClip> m_clip;
@@ -63,7 +62,6 @@ private:
     std::condition_variable m_wanted;   // the thread waits for a frame to be wanted
     std::condition_variable m_decoded;  // Get waits for its frame
     std::deque<std::shared_ptr<Payload>> m_ready;  // decoded frames in index order
-    std::vector<std::vector<uint8_t>> m_spare;     // bytes of dropped frames, to be reused
     uint64_t m_want = 0;                           // the frame asked for last
     uint64_t m_end = UINT64_MAX;                   // the file ended before this frame
     bool m_broken = false;                         // the file can no longer be read
