@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-
 namespace Quibbon::Sim {
 
 DecodeAhead::DecodeAhead(std::shared_ptr<const VideoClip> clip, VideoLayout layout, MakePayload make, size_t depth)
@@ -57,7 +56,7 @@ void DecodeAhead::DropBefore(uint64_t index) {
 void DecodeAhead::Run() {
     std::unique_ptr<VideoReader> reader;
     uint64_t position = 0;
-    VideoFrame frame;  // its pixels are reused from frame to frame
+    VideoFrame frame;  // its pixels are reused unless a payload takes them
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stop) {
         const uint64_t want = m_want;

@@ -3,10 +3,6 @@
 #include "simulator/MediaHandles.h"
 #include "simulator/VideoConverter.h"
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
