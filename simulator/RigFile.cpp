@@ -347,12 +347,7 @@ private:
             Fail(node->source(), "video '" + file.string() + "' is " + std::to_string(video->width) + "x" +
                                      std::to_string(video->height) + ", not a camera size (" + CameraSizeRule() + ")");
         }
-        auto still = std::make_shared<ImageSet>();
-        still->folder = video->path;
-        still->images.push_back(video->first);
-        still->width = video->width;
-        still->height = video->height;
-        config.images = std::move(still);
+        config.images = FirstFrameImages(*video);
         config.video = video;
     }
 

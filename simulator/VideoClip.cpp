@@ -47,6 +47,15 @@ std::shared_ptr<const VideoClip> LoadVideoClip(const std::string& path, uint32_t
     return clip;
 }
 
+std::shared_ptr<const ImageSet> FirstFrameImages(const VideoClip& clip) {
+    auto images = std::make_shared<ImageSet>();
+    images->folder = clip.path;
+    images->images.push_back(clip.first);
+    images->width = clip.width;
+    images->height = clip.height;
+    return images;
+}
+
 SourceImage ImageOfFrame(const std::vector<uint8_t>& pixels, VideoLayout layout, uint32_t width, uint32_t height) {
     SourceImage image;
     image.width = width;

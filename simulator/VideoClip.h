@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "simulator/ImageFolder.h"
 #include "simulator/MediaImage.h"
 #include "simulator/VideoReader.h"
 
@@ -33,6 +34,10 @@ struct VideoClip {
 // Opens the video, counts its frames and decodes its first one. Throws std::runtime_error with
 // VideoReader's text of what is wrong with the file.
 std::shared_ptr<const VideoClip> LoadVideoClip(const std::string& path, uint32_t maxSide);
+
+// The video's first frame as a set of one replayed image: it stands for the video where a camera
+// checks its images (size, scene) against its settings.
+std::shared_ptr<const ImageSet> FirstFrameImages(const VideoClip& clip);
 
 // A frame decoded in that layout as a replayed image: 8-bit samples widened as image files are.
 SourceImage ImageOfFrame(const std::vector<uint8_t>& pixels, VideoLayout layout, uint32_t width, uint32_t height);

@@ -11,16 +11,6 @@ namespace Quibbon::Sim {
 
 namespace {
 
-// The first frame stands for the video where a sensor's images are checked against its size.
-std::shared_ptr<const ImageSet> StillOf(const VideoClip& clip) {
-    auto still = std::make_shared<ImageSet>();
-    still->folder = clip.path;
-    still->images.push_back(clip.first);
-    still->width = clip.width;
-    still->height = clip.height;
-    return still;
-}
-
 // Formats whose bytes are the samples of that layout, one pixel after another.
 bool IsDecodedLayout(const PixelFormatInfo& format, VideoLayout layout) {
     const std::string name = format.name;
@@ -35,7 +25,7 @@ VideoReplay::VideoReplay(const FrameShape& shape, std::shared_ptr<const VideoCli
         throw std::invalid_argument(m_clip ? "unknown pixel format" : "no video to replay");
     }
     // Checks the shape against the video's size, as for images.
-    auto transform = std::make_unique<const TransformedSource>(shape, StillOf(*m_clip));
+    auto transform = std::make_unique<const TransformedSource>(shape, FirstFrameImages(*m_clip));
     m_payloadSize = transform->PayloadSize();
     const VideoLayout layout = m_clip->LayoutFor(ShowsGrey(*format));
     const bool neutral = IsNeutral(shape.geometry, shape.sensor) && IsNeutral(shape.values);
