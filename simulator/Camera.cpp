@@ -432,7 +432,7 @@ std::shared_ptr<const FrameSource> Camera::Source(const FrameShape& shape) {
         } else if (shape.sensor.pattern == kPatternImages) {
             m_source = std::make_shared<const ImageReplay>(*m_images, shape.sensor.pixelFormat);
         } else {
-            m_source = std::make_shared<const ImageGenerator>(shape.sensor);
+            m_source = SharedImageGenerator(shape.sensor);
         }
         m_sourceShape = shape;
     }

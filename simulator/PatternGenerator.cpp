@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <vector>
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/FrameCopy.h"
@@ -245,6 +247,21 @@ std::vector<uint8_t> ExpectedPayload(const ImageSetup& imageSetup, uint32_t fram
         WriteFrameChunk(payload.data(), frame);
     }
     return payload;
+}
+
+std::shared_ptr<const ImageGenerator> SharedImageGenerator(const ImageSetup& imageSetup) {
+    static std::mutex mutex;
+    static std::vector<std::weak_ptr<const ImageGenerator>> made;
+    const std::lock_guard<std::mutex> lock(mutex);
+    made.erase(std::remove_if(made.begin(), made.end(), [](const auto& entry) { return entry.expired(); }), made.end());
+    for (const auto& entry : made) {
+        if (auto generator = entry.lock(); generator && generator->Description() == imageSetup) {
+            return generator;
+        }
+    }
+    auto generator = std::make_shared<const ImageGenerator>(imageSetup);
+    made.push_back(generator);
+    return generator;
 }
 
 }  // namespace Quibbon::Sim

@@ -106,4 +106,9 @@ void WriteFrameChunk(uint8_t* payload, uint32_t frame, uint64_t bytes = 4);
 // The exact payload a camera delivers for that frame.
 std::vector<uint8_t> ExpectedPayload(const ImageSetup& imageSetup, uint32_t frame, bool chunkMode);
 
+// The generator of that description, shared by every camera that shows it: made once and kept
+// while a camera uses it, so that starting many cameras of one size and format prepares their
+// rows once. Throws like the ImageGenerator constructor.
+std::shared_ptr<const ImageGenerator> SharedImageGenerator(const ImageSetup& imageSetup);
+
 }  // namespace Quibbon::Sim
