@@ -162,8 +162,7 @@ GC_API DevOpenDataStream(DEV_HANDLE hDevice, const char* sDataStreamID, DS_HANDL
         }
         CheckOpenCounts({true, true, false, false});
         const std::shared_ptr<CDataStream> stream = device->CreateDataStream(sDataStreamID);
-        S_DataStream_Information info{sDataStreamID, stream->Handle()};
-        g_Controller.AddDataStream(hDevice, info);
+        g_Controller.AddDataStream(hDevice, stream->Handle());
         // The device may have been closed on another thread meanwhile, taking the stream along:
         // its close forgets the device and then its streams, so an entry added after that finds
         // the device forgotten.

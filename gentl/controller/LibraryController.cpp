@@ -101,71 +101,67 @@ size_t CLibraryController::GetNumberAnnouncedBuffers() { return m_i_announced_bu
 
 int CLibraryController::AddInterface(const std::string& id, void** phIface) {
     CAutoLock lock(m_cs_interfaces);
-    const auto it = m_map_interfaces.find(id);
-    if (it != m_map_interfaces.end()) {
-        *phIface = it->second;
-        return GC_ERR_RESOURCE_IN_USE;
+    for (const auto& [handle, name] : m_map_interfaces) {
+        if (name == id) {
+            *phIface = handle;
+            return GC_ERR_RESOURCE_IN_USE;
+        }
     }
-    m_map_interfaces.emplace(id, *phIface);
+    m_map_interfaces.emplace(*phIface, id);
     m_i_interfaces = m_map_interfaces.size();
     return GC_ERR_SUCCESS;
 }
 
 bool CLibraryController::FindInterface(void* hIface) {
     CAutoLock lock(m_cs_interfaces);
-    for (const auto& entry : m_map_interfaces) {
-        if (entry.second == hIface) {
-            return true;
-        }
-    }
-    return false;
+    return m_map_interfaces.count(hIface) != 0;
 }
 
 void CLibraryController::RemoveInterface(void* hIface) {
     CAutoLock lock(m_cs_interfaces);
-    for (auto it = m_map_interfaces.begin(); it != m_map_interfaces.end(); ++it) {
-        if (it->second == hIface) {
-            {
-                CAutoLock devices(m_cs_open_devices);
-                const auto range = m_map_open_devices.equal_range(hIface);
-                for (auto device = range.first; device != range.second; ++device) {
-                    ForgetDeviceEntries(device->second.h_device);
-                }
-                m_map_open_devices.erase(hIface);
-                m_i_open_devices = m_map_open_devices.size();
-            }
-            m_map_interfaces.erase(it);
-            m_i_interfaces = m_map_interfaces.size();
-            return;
+    if (m_map_interfaces.erase(hIface) == 0) {
+        return;
+    }
+    m_i_interfaces = m_map_interfaces.size();
+    CAutoLock devices(m_cs_open_devices);
+    for (auto it = m_map_open_devices.begin(); it != m_map_open_devices.end();) {
+        if (it->second.h_iface == hIface) {
+            ForgetDeviceEntries(it->first);
+            it = m_map_open_devices.erase(it);
+        } else {
+            ++it;
         }
     }
+    m_i_open_devices = m_map_open_devices.size();
 }
 
 void CLibraryController::AddOpenDevice(void* hIface, std::weak_ptr<CDevice>& device) {
-    CAutoLock lock(m_cs_open_devices);
     const std::shared_ptr<CDevice> live = device.lock();
-    m_map_open_devices.emplace(hIface, S_Open_Device{live ? live->Handle() : nullptr, device});
+    if (!live) {
+        return;
+    }
+    CAutoLock lock(m_cs_open_devices);
+    m_map_open_devices.insert_or_assign(live->Handle(), S_Open_Device{hIface, device});
     m_i_open_devices = m_map_open_devices.size();
 }
 
 bool CLibraryController::FindOpenDeviceHandle(void* hDevice, void** phIface) {
     CAutoLock lock(m_cs_open_devices);
-    for (const auto& entry : m_map_open_devices) {
-        if (entry.second.h_device == hDevice && !entry.second.device.expired()) {
-            if (phIface != nullptr) {
-                *phIface = entry.first;
-            }
-            return true;
-        }
+    const auto it = m_map_open_devices.find(hDevice);
+    if (it == m_map_open_devices.end() || it->second.device.expired()) {
+        return false;
     }
-    return false;
+    if (phIface != nullptr) {
+        *phIface = it->second.h_iface;
+    }
+    return true;
 }
 
 bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sName) {
     CAutoLock lock(m_cs_open_devices);
-    const auto range = m_map_open_devices.equal_range(hIface);
-    for (auto it = range.first; it != range.second; ++it) {
-        const std::shared_ptr<CDevice> device = it->second.device.lock();
+    for (const auto& entry : m_map_open_devices) {
+        const std::shared_ptr<CDevice> device =
+            entry.second.h_iface == hIface ? entry.second.device.lock() : nullptr;
         if (device && device->GetName() == sName) {
             return true;
         }
@@ -175,27 +171,28 @@ bool CLibraryController::FindOpenDeviceName(void* hIface, const std::string& sNa
 
 std::shared_ptr<CDevice> CLibraryController::RemoveOpenDevice(void* hDevice) {
     CAutoLock lock(m_cs_open_devices);
-    for (auto it = m_map_open_devices.begin(); it != m_map_open_devices.end(); ++it) {
-        std::shared_ptr<CDevice> device = it->second.h_device == hDevice ? it->second.device.lock() : nullptr;
-        if (!device) {
-            continue;
-        }
-        ForgetDeviceEntries(hDevice);
-        m_map_open_devices.erase(it);
-        m_i_open_devices = m_map_open_devices.size();
-        return device;
+    const auto it = m_map_open_devices.find(hDevice);
+    std::shared_ptr<CDevice> device = it != m_map_open_devices.end() ? it->second.device.lock() : nullptr;
+    if (!device) {
+        return nullptr;
     }
-    return nullptr;
+    ForgetDeviceEntries(hDevice);
+    m_map_open_devices.erase(it);
+    m_i_open_devices = m_map_open_devices.size();
+    return device;
 }
 
 void CLibraryController::ForgetDeviceEntries(void* hDevice) {
     {
         CAutoLock streams(m_cs_data_streams);
-        const auto range = m_map_data_streams.equal_range(hDevice);
-        for (auto it = range.first; it != range.second; ++it) {
-            RemoveAllAnnouncedBuffers(it->second.h_data_stream);
+        for (auto it = m_map_data_streams.begin(); it != m_map_data_streams.end();) {
+            if (it->second == hDevice) {
+                RemoveAllAnnouncedBuffers(it->first);
+                it = m_map_data_streams.erase(it);
+            } else {
+                ++it;
+            }
         }
-        m_map_data_streams.erase(hDevice);
         m_i_data_streams = m_map_data_streams.size();
     }
     CAutoLock ports(m_cs_ports);
@@ -209,30 +206,27 @@ void CLibraryController::AddPort(void* hDevice, void* hPort) {
     m_i_ports = m_map_ports.size();
 }
 
-void CLibraryController::AddDataStream(void* hDevice, S_DataStream_Information& info) {
+void CLibraryController::AddDataStream(void* hDevice, void* hDataStream) {
     CAutoLock lock(m_cs_data_streams);
-    m_map_data_streams.emplace(hDevice, info);
+    m_map_data_streams.insert_or_assign(hDataStream, hDevice);
     m_i_data_streams = m_map_data_streams.size();
 }
 
 bool CLibraryController::FindDataStreamHandle(void* hDataStream, void** phDevice) {
     CAutoLock lock(m_cs_data_streams);
-    for (const auto& entry : m_map_data_streams) {
-        if (entry.second.h_data_stream == hDataStream) {
-            if (phDevice != nullptr) {
-                *phDevice = entry.first;
-            }
-            return true;
-        }
+    const auto it = m_map_data_streams.find(hDataStream);
+    if (it == m_map_data_streams.end()) {
+        return false;
     }
-    return false;
+    if (phDevice != nullptr) {
+        *phDevice = it->second;
+    }
+    return true;
 }
 
 void CLibraryController::RemoveDataStream(void* hDataStream) {
     CAutoLock lock(m_cs_data_streams);
-    for (auto it = m_map_data_streams.begin(); it != m_map_data_streams.end();) {
-        it = it->second.h_data_stream == hDataStream ? m_map_data_streams.erase(it) : std::next(it);
-    }
+    m_map_data_streams.erase(hDataStream);
     m_i_data_streams = m_map_data_streams.size();
 }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 #include "gentl/GenTL.h"
 #include "gentl/controller/CriticalSection.h"
@@ -15,11 +16,6 @@ namespace GenTL {
 
 class CTL;
 class CDevice;
-
-struct S_DataStream_Information {
-    std::string str_id;
-    void* h_data_stream = nullptr;
-};
 
 struct S_Announced_Buffer_Information {
     void* h_buffer = nullptr;
@@ -31,7 +27,8 @@ struct S_Announced_Buffer_Information {
 // The library-wide registry behind the exported functions: which handles the consumer holds and
 // how they hang together (interface -> device -> data stream -> announced buffer, device -> remote
 // device port). Each registry has its own recursive lock; the lock order is interfaces -> open
-// devices -> data streams / ports.
+// devices -> data streams / ports. Interfaces, devices and streams are kept by their own handle,
+// so the checks every buffer call makes are one hash lookup each, however many cameras are open.
 class CLibraryController {
 public:
     CLibraryController();
@@ -76,7 +73,7 @@ public:
 
     void AddPort(void* hDevice, void* hPort);
 
-    void AddDataStream(void* hDevice, S_DataStream_Information& info);
+    void AddDataStream(void* hDevice, void* hDataStream);
     bool FindDataStreamHandle(void* hDataStream, void** phDevice);
     void RemoveDataStream(void* hDataStream);
 
@@ -116,19 +113,21 @@ private:
     std::atomic<size_t> m_i_data_streams{0};
     std::atomic<size_t> m_i_announced_buffers{0};
 
-    std::map<std::string, void*> m_map_interfaces;
+    // Interface handle -> the interface's identifier.
+    std::unordered_map<void*, std::string> m_map_interfaces;
     CCriticalSection m_cs_interfaces;
-    // The device's handle is kept beside its weak reference, so that the entries under a device
-    // can be dropped also once the device itself is gone.
+    // Device handle -> the interface it was opened on and a weak reference, so that the entries
+    // under a device can be dropped also once the device itself is gone.
     struct S_Open_Device {
-        void* h_device;
+        void* h_iface;
         std::weak_ptr<CDevice> device;
     };
-    std::multimap<void*, S_Open_Device> m_map_open_devices;
+    std::unordered_map<void*, S_Open_Device> m_map_open_devices;
     CCriticalSection m_cs_open_devices;
     std::multimap<void*, void*> m_map_ports;
     CCriticalSection m_cs_ports;
-    std::multimap<void*, S_DataStream_Information> m_map_data_streams;
+    // Data stream handle -> its device's handle.
+    std::unordered_map<void*, void*> m_map_data_streams;
     CCriticalSection m_cs_data_streams;
     std::multimap<void*, S_Announced_Buffer_Information> m_map_announced_buffers;
     CCriticalSection m_cs_announced_buffers;

@@ -24,11 +24,9 @@ TEST(LibraryController, AddInterfaceTwiceReportsTheFirstHandle) {
 TEST(LibraryController, RemoveDataStreamRemovesEveryEntryOfThatStream) {
     CLibraryController controller;
     int device = 0, stream = 0, other = 0;
-    S_DataStream_Information info{"DS0", &stream};
-    S_DataStream_Information otherInfo{"DS1", &other};
-    controller.AddDataStream(&device, info);
-    controller.AddDataStream(&device, info);
-    controller.AddDataStream(&device, otherInfo);
+    controller.AddDataStream(&device, &stream);
+    controller.AddDataStream(&device, &stream);
+    controller.AddDataStream(&device, &other);
     void* found = nullptr;
     EXPECT_TRUE(controller.FindDataStreamHandle(&stream, &found));
     EXPECT_EQ(&device, found);
