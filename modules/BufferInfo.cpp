@@ -1,5 +1,9 @@
 #include "modules/BufferInfo.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
 
 #include "gentl/Exceptions.h"
@@ -33,7 +37,29 @@ constexpr bool kLowWordFirst = false;
 // Larger requests are refused without asking the allocator, which could not serve them anyway.
 constexpr size_t kMaxAllocation = size_t{1} << 40;
 
-void* Allocate(size_t iSize) { return iSize <= kMaxAllocation ? std::malloc(iSize) : nullptr; }
+// Buffers up to this size get their pages at allocation; larger ones on first use, so that a huge
+// buffer the system only overcommitted is never forced into memory.
+constexpr size_t kMaxPrefault = size_t{64} << 20;
+
+// Maps the pages of the block now, as a frame grabber pins its buffers when they are announced:
+// otherwise the first frames after a start pay a page fault per page, which makes starting many
+// cameras at once slow and the first frames late. Best effort: a kernel without
+// MADV_POPULATE_WRITE leaves the pages to their first use.
+void Prefault(void* pMemory, size_t iSize) {
+    if (pMemory == nullptr || iSize == 0 || iSize > kMaxPrefault) {
+        return;
+    }
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = reinterpret_cast<uintptr_t>(pMemory) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(pMemory) + iSize + page - 1) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+}
+
+void* Allocate(size_t iSize) {
+    void* memory = iSize <= kMaxAllocation ? std::malloc(iSize) : nullptr;
+    Prefault(memory, iSize);
+    return memory;
+}
 
 }  // namespace
 

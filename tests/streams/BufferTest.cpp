@@ -1,6 +1,10 @@
 // Buffers of a data stream: announcing, queueing, flushing and revoking in every state, and the
 // buffer's own port and information.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <map>
@@ -79,6 +83,40 @@ TEST_F(Buffers, AFailedAllocationLeavesNoBufferBehind) {
     EXPECT_EQ(0u, Announced());
     EXPECT_EQ(GC_ERR_SUCCESS, lib.DSFlushQueue(stream, ACQ_QUEUE_ALL_TO_INPUT));
     EXPECT_EQ(0u, Queued());
+}
+
+// Pages of the buffer [memory, memory + size) that are in memory now.
+size_t ResidentPages(const void* memory, size_t size) {
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(memory) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + size) & ~(page - 1);
+    std::vector<unsigned char> resident((end - first) / page);
+    EXPECT_EQ(0, mincore(reinterpret_cast<void*>(first), end - first, resident.data()));
+    return static_cast<size_t>(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }));
+}
+
+// The producer's own buffers are in memory once announced, so the first frames after a start
+// take no page faults; a buffer too large to be meant for one frame is left to its first use.
+TEST_F(Buffers, AllocatedBuffersAreInMemoryOnceAnnounced) {
+    void* probe = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const bool populates = madvise(probe, 4096, MADV_POPULATE_WRITE) == 0;
+    munmap(probe, 4096);
+    if (!populates) {
+        GTEST_SKIP() << "the kernel cannot populate pages ahead of use";
+    }
+    for (const size_t size : {size_t{4} << 20, size_t{256} << 20}) {
+        BUFFER_HANDLE buffer = nullptr;
+        ASSERT_EQ(GC_ERR_SUCCESS, lib.DSAllocAndAnnounceBuffer(stream, size, nullptr, &buffer)) << lib.Error().text;
+        const auto* memory = BufferInfo<void*>(buffer, BUFFER_INFO_BASE);
+        const size_t pages = size / static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t resident = ResidentPages(memory, size);
+        if (size <= (size_t{64} << 20)) {
+            EXPECT_GE(resident, pages - 1) << size;
+        } else {
+            EXPECT_LT(resident, pages / 2) << size;
+        }
+        EXPECT_EQ(GC_ERR_SUCCESS, lib.DSRevokeBuffer(stream, buffer, nullptr, nullptr));
+    }
 }
 
 TEST_F(Buffers, QueueingTwiceAndBuffersOfOtherStreams) {
