@@ -21,7 +21,7 @@ constexpr uint32_t kMaxPendingTriggers = 1u << 16;
 // session wakes CloseSession.
 class RunningGrab {
 public:
-    RunningGrab(std::unique_lock<std::mutex>& lock, GrabSession& session, std::condition_variable& changed)
+    RunningGrab(std::unique_lock<std::mutex>& lock, GrabSession& session, WakeSignal& changed)
         : m_lock(lock), m_session(session), m_changed(changed) {
         ++m_session.active;
     }
@@ -32,14 +32,14 @@ public:
             m_lock.lock();
         }
         if (--m_session.active == 0) {
-            m_changed.notify_all();
+            m_changed.NotifyAll();
         }
     }
 
 private:
     std::unique_lock<std::mutex>& m_lock;
     GrabSession& m_session;
-    std::condition_variable& m_changed;
+    WakeSignal& m_changed;
 };
 
 // The configuration, once it is known to be one the camera can run.
@@ -75,7 +75,7 @@ int32_t Camera::SetParameter(int32_t param, int32_t value) {
     const bool accepted =
         FaultInjector::IsFaultParameter(param) ? m_faults.Set(param, value) : m_model->SetParameter(param, value, *this) == kOk;
     if (accepted) {
-        m_changed.notify_all();
+        m_changed.NotifyAll();
     }
     return accepted ? kOk : kFailed;
 }
@@ -102,7 +102,7 @@ int32_t Camera::WriteRegisters(uint64_t address, const void* data, uint64_t size
     std::lock_guard<std::mutex> lock(m_mutex);
     const int32_t result = m_model->WriteRegisters(address, data, size, *this, error);
     if (result == kOk) {
-        m_changed.notify_all();
+        m_changed.NotifyAll();
     }
     return result;
 }
@@ -148,7 +148,7 @@ int32_t Camera::Start() {
 
 int32_t Camera::Stop() {
     ++m_stops;
-    m_changed.notify_all();
+    m_changed.NotifyAll();
     if (!m_grabbing) {
         return kFailed;
     }
@@ -184,7 +184,7 @@ uint64_t Camera::NumStarted() const {
 void Camera::ArmSession(GrabSession& session, bool armed) {
     std::lock_guard<std::mutex> lock(m_mutex);
     session.armed = armed;
-    m_changed.notify_all();
+    m_changed.NotifyAll();
 }
 
 bool Camera::Replaying() const { return m_model->Shape().sensor.pattern == kPatternImages; }
@@ -282,7 +282,7 @@ int32_t Camera::Interruption(const GrabWait& wait) const {
 
 void Camera::Sleep(std::unique_lock<std::mutex>& lock, Clock::time_point until) {
     ++m_waitingGrabs;
-    m_changed.wait_until(lock, until);
+    m_changed.WaitUntil(lock, until);
     --m_waitingGrabs;
 }
 
@@ -402,8 +402,10 @@ void Camera::UseFrameSlot(Clock::time_point now) {
 void Camera::CloseSession(GrabSession& session) {
     std::unique_lock<std::mutex> lock(m_mutex);
     session.closed = true;
-    m_changed.notify_all();
-    m_changed.wait(lock, [&session] { return session.active == 0; });
+    m_changed.NotifyAll();
+    while (session.active != 0) {
+        m_changed.Wait(lock);
+    }
 }
 
 uint32_t Camera::WaitingGrabs() const {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -19,6 +18,7 @@
 #include "simulator/FaultInjector.h"
 #include "simulator/FrameShape.h"
 #include "simulator/FrameSource.h"
+#include "simulator/WakeSignal.h"
 
 namespace Quibbon::Sim {
 
@@ -150,7 +150,7 @@ private:
     const bool m_sourcePaced;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
+    WakeSignal m_changed;
     std::unique_ptr<CameraModel> m_model;
     FaultInjector m_faults;
     std::deque<Clock::time_point> m_triggers;  // pending frame start triggers, oldest first
