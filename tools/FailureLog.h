@@ -31,7 +31,6 @@ public:
         }
     }
 
-    size_t Count() const { return m_count; }
     // Throws std::runtime_error "<n> failure(s) reported above" when any was added.
     void Conclude() const;
 
