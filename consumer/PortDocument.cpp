@@ -62,7 +62,7 @@ std::vector<std::string> ListedURLs(const PortFunctions& functions, PORT_HANDLE 
         try {
             urls.push_back(URLInfoText(functions, port, index));
         } catch (const GenTLError& error) {
-            reasons += (reasons.empty() ? "" : "; ") + std::string("URL ") + std::to_string(index) + ": " + error.what();
+            reasons += (reasons.empty() ? "URL " : "; URL ") + std::to_string(index) + ": " + error.what();
         }
     }
     return urls;
@@ -70,7 +70,8 @@ std::vector<std::string> ListedURLs(const PortFunctions& functions, PORT_HANDLE 
 
 std::string ReportedURL(const PortFunctions& functions, PORT_HANDLE port) {
     if (functions.getPortURL == nullptr) {
-        throw GenApiError("the producer names no GenApi document: it exports neither GCGetPortURLInfo nor GCGetPortURL");
+        throw GenApiError(
+            "the producer names no GenApi document: it exports neither GCGetPortURLInfo nor GCGetPortURL");
     }
     size_t size = 0;
     Require(functions, functions.getPortURL(port, nullptr, &size), "GCGetPortURL");
@@ -142,8 +143,8 @@ std::vector<char> ReadFile(const std::string& location, std::string& name) {
 std::vector<char> Unzipped(const std::vector<char>& archive, const std::string& name) {
     ArvZip* zip = arv_zip_new(archive.data(), archive.size());
     const char* member = nullptr;
-    for (const GSList* item = zip != nullptr ? arv_zip_get_file_list(zip) : nullptr; item != nullptr && member == nullptr;
-         item = item->next) {
+    const GSList* files = zip != nullptr ? arv_zip_get_file_list(zip) : nullptr;
+    for (const GSList* item = files; item != nullptr && member == nullptr; item = item->next) {
         const char* candidate = arv_zip_file_get_name(static_cast<ArvZipFile*>(item->data));
         if (HasEnding(candidate, ".xml")) {
             member = candidate;

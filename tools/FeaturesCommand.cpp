@@ -7,7 +7,8 @@
 namespace quarvo::tool {
 
 FeaturesCommand::FeaturesCommand(CLI::App& parent, const GlobalOptions& global)
-    : Command(parent, "features", "Show the GenApi feature tree of a module: values, access modes, units and ranges. A value that "
+    : Command(parent, "features",
+              "Show the GenApi feature tree of a module: values, access modes, units and ranges. A value that "
               "cannot be read is shown as its error; a feature that cannot be described is also reported.",
               global) {
     App().add_option("-d,--device", m_device, "Device ID (default: the first device of the first interface)");

@@ -8,8 +8,10 @@
 namespace quarvo::tool {
 
 GetCommand::GetCommand(CLI::App& parent, const GlobalOptions& global)
-    : Command(parent, "get", "Read features by name; a name 0x... reads that 32-bit register of the module's port. A feature that "
-              "cannot be read is reported and the others are read.", global) {
+    : Command(parent, "get",
+              "Read features by name; a name 0x... reads that 32-bit register of the module's port. A feature "
+              "that cannot be read is reported and the others are read.",
+              global) {
     App().add_option("FEATURE", m_features, "Features to read")->required();
     App().add_option("-d,--device", m_device, "Device ID (default: the first device of the first interface)");
     App()

@@ -51,20 +51,26 @@ void InfoCommand::Run() {
     const System& system = session.TransportLayer();
     Table file;
     file.Add({"File", session.Producer().Path()});
-    Table producer = TextTable(file, {{"ID", TL_INFO_ID}, {"Vendor", TL_INFO_VENDOR}, {"Model", TL_INFO_MODEL},
-                                {"Version", TL_INFO_VERSION}, {"Type", TL_INFO_TLTYPE}, {"Display name", TL_INFO_DISPLAYNAME}},
+    Table producer = TextTable(file,
+                               {{"ID", TL_INFO_ID}, {"Vendor", TL_INFO_VENDOR}, {"Model", TL_INFO_MODEL},
+                                {"Version", TL_INFO_VERSION}, {"Type", TL_INFO_TLTYPE},
+                                {"Display name", TL_INFO_DISPLAYNAME}},
                                failures, "producer", [&](int32_t command) { return system.ProducerText(command); });
     producer.Add({"GenTL version", system.GenTLVersion()});
     Section("Producer", producer);
-    Section("System", TextTable({}, {{"ID", TL_INFO_ID}, {"Name", TL_INFO_NAME}, {"Path", TL_INFO_PATHNAME},
+    Section("System", TextTable({},
+                                {{"ID", TL_INFO_ID}, {"Name", TL_INFO_NAME}, {"Path", TL_INFO_PATHNAME},
                                  {"Display name", TL_INFO_DISPLAYNAME}},
                                 failures, "system", [&](int32_t command) { return system.Text(command); }));
     const Interface& iface = session.OpenedInterface();
     Section("Interface " + iface.ID(),
-            TextTable({}, {{"ID", INTERFACE_INFO_ID}, {"Display name", INTERFACE_INFO_DISPLAYNAME}, {"Type", INTERFACE_INFO_TLTYPE}},
+            TextTable({},
+                      {{"ID", INTERFACE_INFO_ID}, {"Display name", INTERFACE_INFO_DISPLAYNAME},
+                       {"Type", INTERFACE_INFO_TLTYPE}},
                       failures, "interface " + iface.ID(), [&](int32_t command) { return iface.Text(command); }));
     const Device& device = session.OpenedDevice();
-    Table table = TextTable({}, {{"ID", DEVICE_INFO_ID}, {"Vendor", DEVICE_INFO_VENDOR}, {"Model", DEVICE_INFO_MODEL},
+    Table table = TextTable({},
+                            {{"ID", DEVICE_INFO_ID}, {"Vendor", DEVICE_INFO_VENDOR}, {"Model", DEVICE_INFO_MODEL},
                              {"Serial number", DEVICE_INFO_SERIAL_NUMBER}, {"Version", DEVICE_INFO_VERSION},
                              {"Type", DEVICE_INFO_TLTYPE}, {"Display name", DEVICE_INFO_DISPLAYNAME},
                              {"User-defined name", DEVICE_INFO_USER_DEFINED_NAME}},

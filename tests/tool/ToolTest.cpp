@@ -270,7 +270,8 @@ TEST_F(Tool, BenchReportsItsFiguresAndPutsTheCameraBack) {
     const ToolRun failed = Run({"bench", "--timeout", "20", "--set", "TriggerMode=On", "Width=32"});
     EXPECT_EQ(1, failed.exitCode);
     EXPECT_NE(std::string::npos, failed.err.find("no image within 20 ms")) << failed.err;
-    EXPECT_NE(std::string::npos, failed.out.find("Restored Width = 640, TriggerMode = Off, 0x118 = 60\n")) << failed.out;
+    EXPECT_NE(std::string::npos, failed.out.find("Restored Width = 640, TriggerMode = Off, 0x118 = 60\n"))
+        << failed.out;
 }
 
 // The SFNC camera stamps frames with its own clock, which starts with the camera: its stamps time
@@ -287,7 +288,9 @@ TEST_F(Tool, BenchReportsNoLatencyFromACameraClock) {
     }
 }
 
-std::string TestProducer(const std::string& name) { return std::string(QUARVO_TEST_PRODUCERS_DIR) + "/" + name + ".cti"; }
+std::string TestProducer(const std::string& name) {
+    return std::string(QUARVO_TEST_PRODUCERS_DIR) + "/" + name + ".cti";
+}
 
 // A producer that names its documents only through GCGetPortURLInfo, an http: URL first.
 TEST_F(Tool, ReadsDocumentsNamedThroughURLInfo) {
