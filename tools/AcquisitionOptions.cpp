@@ -10,7 +10,7 @@ void AcquisitionOptions::AddTo(CLI::App& app) {
     app.add_option("-d,--device", device, "Device ID (default: the first device of the first interface)");
     app.add_option("--set", settings,
                    "Camera settings to write first, in order, and to put back when the run ends: one or more "
-                   "FEATURE=VALUE (or 0x...=VALUE for a register), up to the next option (or --)")
+                   "FEATURE=VALUE (or 0x...=VALUE for a register), up to the next option")
         ->type_name("FEATURE=VALUE");
     app.add_option("-b,--buffers", buffers, "Buffers kept queued (raised to the least the stream needs)")
         ->check(CLI::Range(size_t{1}, size_t{1024}))
