@@ -92,14 +92,22 @@ uint64_t ParseHex(const std::string& text) {
 // "[///]name;address;length" after "Local:": the block of the port's register space.
 std::vector<char> ReadLocal(const PortFunctions& functions, PORT_HANDLE port, const std::string& location,
                             std::string& name) {
-    const std::string fields = location.substr(location.find_first_not_of('/'));
-    const size_t first = fields.find(';'), second = fields.find(';', first + 1);
-    if (first == std::string::npos || second == std::string::npos) {
+    // Larger than any GenApi document: a length beyond it is a producer's mistake, not memory to reserve.
+    constexpr uint64_t kMaxDocumentBytes = uint64_t{64} << 20;
+    const size_t start = location.find_first_not_of('/');
+    const std::string fields = start == std::string::npos ? "" : location.substr(start);
+    const size_t first = fields.find(';');
+    const size_t second = first == std::string::npos ? first : fields.find(';', first + 1);
+    if (second == std::string::npos) {
         throw GenApiError("not of the form Local:NAME;ADDRESS;LENGTH");
     }
     name = fields.substr(0, first);
     const uint64_t address = ParseHex(fields.substr(first + 1, second - first - 1));
-    std::vector<char> document(ParseHex(fields.substr(second + 1)));
+    const uint64_t length = ParseHex(fields.substr(second + 1));
+    if (length > kMaxDocumentBytes) {
+        throw GenApiError("a document of " + std::to_string(length) + " bytes is larger than any GenApi document");
+    }
+    std::vector<char> document(length);
     size_t size = document.size();
     Require(functions, functions.readPort(port, address, document.data(), &size), "GCReadPort of the document");
     document.resize(size);

@@ -133,6 +133,8 @@ TEST_F(PortDocument, SaysWhyNoURLCanBeRead) {
          "GCReadPort of the document failed with GC_ERR_INVALID_ADDRESS"},
         {{LocalURL("KVTL.zip", xml.size())}, "", xml, "KVTL.zip is not a zip archive holding an .xml document"},
         {{"Local:KVTL.xml;1000"}, "", xml, "not of the form Local:NAME;ADDRESS;LENGTH"},
+        {{"Local:///"}, "", xml, "not of the form Local:NAME;ADDRESS;LENGTH"},
+        {{"Local:KVTL.xml;1000;-1"}, "", xml, "larger than any GenApi document"},
         {{}, "", xml, "GCGetPortURL failed with GC_ERR_NOT_IMPLEMENTED"},
     };
     for (const Case& test : cases) {
