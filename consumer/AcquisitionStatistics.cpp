@@ -21,8 +21,19 @@ void AcquisitionStatistics::Add(const DeliveredBuffer& buffer) {
         m_lastFrameID = buffer.frameID;
     }
     if (buffer.timestampNs) {
-        m_latencies.push_back(static_cast<int64_t>(buffer.receivedNs - *buffer.timestampNs));
+        const auto latency = static_cast<int64_t>(buffer.receivedNs - *buffer.timestampNs);
+        if (!m_firstStampOffset) {
+            m_firstStampOffset = latency;
+        }
+        if (StampsFromHostClock()) {
+            m_latencies.push_back(latency);
+        }
     }
+}
+
+bool AcquisitionStatistics::StampsFromHostClock() const {
+    constexpr int64_t kToleranceNs = 1'000'000'000;
+    return m_firstStampOffset && *m_firstStampOffset >= -kToleranceNs && *m_firstStampOffset <= kToleranceNs;
 }
 
 double AcquisitionStatistics::Span() const { return m_lastTime > m_firstTime ? (m_lastTime - m_firstTime) / 1e9 : 0.0; }

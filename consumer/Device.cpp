@@ -20,7 +20,7 @@ PORT_HANDLE Device::RemotePort() const {
 }
 
 std::string Device::Text(DEVICE_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "DevGetInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.DevGetInfo(m_handle, command, type, buffer, size);
     });
 }

@@ -21,6 +21,7 @@ public:
     // The port of the camera itself.
     PORT_HANDLE RemotePort() const;
 
+    // Throws GenTLError when the producer does not tell.
     std::string Text(DEVICE_INFO_CMD command) const;
     std::vector<std::string> StreamIDs() const;
 

@@ -1,56 +1,12 @@
 #include "consumer/GenApiPort.h"
 
-#include <cstdio>
-#include <vector>
-
 namespace quarvo {
 
-namespace {
-
-std::string LastErrorText(const PortFunctions& functions) {
-    char text[1024] = "";
-    size_t size = sizeof text;
-    GC_ERROR code = GC_ERR_SUCCESS;
-    return functions.getLastError(&code, text, &size) == GC_ERR_SUCCESS ? text : "";
-}
-
-void Require(const PortFunctions& functions, GC_ERROR code, const char* call) {
-    if (code != GC_ERR_SUCCESS) {
-        throw GenTLError(call, code, LastErrorText(functions));
-    }
-}
-
-// The port's description: the block named by its Local: URL.
-std::vector<char> ReadDescription(const PortFunctions& functions, PORT_HANDLE port, std::string& url) {
-    char text[1024] = {};
-    size_t size = sizeof text;
-    Require(functions, functions.getPortURL(port, text, &size), "GCGetPortURL");
-    url = text;
-    unsigned long long address = 0, length = 0;
-    char file[512] = {};
-    if (std::sscanf(text, "Local:%511[^;];%llx;%llx", file, &address, &length) != 3 &&
-        std::sscanf(text, "local:%511[^;];%llx;%llx", file, &address, &length) != 3) {
-        throw GenApiError("the port's description is at " + url + ", which is not a Local: URL this consumer reads");
-    }
-    const std::string name(file);
-    if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".zip") == 0) {
-        throw GenApiError("the port's description " + url + " is compressed, which this consumer does not read");
-    }
-    std::vector<char> document(length);
-    size = document.size();
-    Require(functions, functions.readPort(port, address, document.data(), &size), "GCReadPort of the description");
-    document.resize(size);
-    return document;
-}
-
-}  // namespace
-
 GenApiPort::GenApiPort(const PortFunctions& functions, PORT_HANDLE port) {
-    std::string url;
-    const std::vector<char> document = ReadDescription(functions, port, url);
+    const PortDocument document = ReadPortDocument(functions, port);
     const GenTLPortFunctions portFunctions{functions.readPort, functions.writePort, functions.getLastError};
-    m_p_device = Checked(url, [&](GError** error) {
-        return gentl_port_device_new(&portFunctions, port, document.data(), document.size(), error);
+    m_p_device = Checked(document.url, [&](GError** error) {
+        return gentl_port_device_new(&portFunctions, port, document.xml.data(), document.xml.size(), error);
     });
     m_p_genicam = arv_device_get_genicam(ARV_DEVICE(m_p_device));
     arv_gc_set_range_check_policy(m_p_genicam, ARV_RANGE_CHECK_POLICY_ENABLE);

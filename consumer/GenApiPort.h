@@ -1,5 +1,5 @@
 // GenApi evaluation of one GenTL port: fetches the port's description the way a consumer does
-// (GCGetPortURL, then GCReadPort of the block it names), builds an Aravis node map on a
+// (PortDocument: the URLs the port names, then the document one of them locates), builds an Aravis node map on a
 // GenTLPortDevice and evaluates features by name. Range and access checks are on, so the
 // document's Min/Max and access modes are enforced; the register cache is off, so every read
 // reaches the port.
@@ -16,16 +16,9 @@
 
 #include "consumer/Errors.h"
 #include "consumer/GenTLPortDevice.h"
+#include "consumer/PortDocument.h"
 
 namespace quarvo {
-
-// The producer functions a port needs.
-struct PortFunctions {
-    decltype(&::GCGetPortURL) getPortURL;
-    decltype(&::GCReadPort) readPort;
-    decltype(&::GCWritePort) writePort;
-    decltype(&::GCGetLastError) getLastError;
-};
 
 class GenApiPort {
     // Helpers first: the accessors below use their deduced return types.
@@ -67,8 +60,8 @@ public:
     // Any loaded producer that offers the port functions under their GenTL names.
     template <class Producer>
     GenApiPort(const Producer& producer, PORT_HANDLE port)
-        : GenApiPort(PortFunctions{producer.GCGetPortURL, producer.GCReadPort, producer.GCWritePort,
-                                   producer.GCGetLastError},
+        : GenApiPort(PortFunctions{producer.GCGetPortURL, producer.GCGetNumPortURLs, producer.GCGetPortURLInfo,
+                                   producer.GCReadPort, producer.GCWritePort, producer.GCGetLastError},
                      port) {}
     ~GenApiPort();
     GenApiPort(const GenApiPort&) = delete;

@@ -43,14 +43,4 @@ std::optional<T> OptionalInfoValue(Query&& query) {
     return value;
 }
 
-// A text answer that a producer need not give: empty when the query fails.
-template <class Query>
-std::string OptionalInfoText(const ProducerLibrary& producer, Query&& query) {
-    try {
-        return InfoText(producer, "", query);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
 }  // namespace quarvo

@@ -28,7 +28,7 @@ Interface::Interface(const System& system, std::string id) : m_producer(system.P
 Interface::~Interface() { m_producer.IFClose(m_handle); }
 
 std::string Interface::Text(INTERFACE_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "IFGetInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.IFGetInfo(m_handle, command, type, buffer, size);
     });
 }
@@ -47,7 +47,7 @@ std::vector<std::string> Interface::DeviceIDs() const {
 }
 
 std::string Interface::DeviceText(const std::string& deviceID, DEVICE_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "IFGetDeviceInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.IFGetDeviceInfo(m_handle, deviceID.c_str(), command, type, buffer, size);
     });
 }

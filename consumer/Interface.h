@@ -20,9 +20,10 @@ public:
     IF_HANDLE Handle() const { return m_handle; }
     const std::string& ID() const { return m_id; }
 
+    // Texts about the interface and about a listed device; throw GenTLError when the producer
+    // does not tell.
     std::string Text(INTERFACE_INFO_CMD command) const;
     std::vector<std::string> DeviceIDs() const;
-    // A text about a listed device; empty when the producer does not tell.
     std::string DeviceText(const std::string& deviceID, DEVICE_INFO_CMD command) const;
     std::optional<int32_t> DeviceAccessStatus(const std::string& deviceID) const;
 

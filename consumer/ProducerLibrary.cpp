@@ -9,8 +9,27 @@
 
 namespace quarvo {
 
+namespace {
+
+// The sanitizers' runtimes refuse RTLD_DEEPBIND (it would bypass their interceptors), so their
+// builds load producers without it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUARVO_CONSUMER_SANITIZED
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QUARVO_CONSUMER_SANITIZED
+#endif
+#endif
+#ifdef QUARVO_CONSUMER_SANITIZED
+constexpr int kOwnDependenciesFirst = 0;
+#else
+constexpr int kOwnDependenciesFirst = RTLD_DEEPBIND;
+#endif
+
+}  // namespace
+
 ProducerLibrary::ProducerLibrary(const std::string& path) : m_path(path) {
-    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kOwnDependenciesFirst);
     if (m_handle == nullptr) {
         const char* reason = dlerror();
         throw std::runtime_error("cannot load the producer " + path + ": " + (reason != nullptr ? reason : "unknown"));
@@ -21,6 +40,9 @@ ProducerLibrary::ProducerLibrary(const std::string& path) : m_path(path) {
     if (name == nullptr) missing += std::string(missing.empty() ? "" : ", ") + #name;
     QUARVO_CONSUMER_FUNCTIONS(QUARVO_CONSUMER_RESOLVE)
 #undef QUARVO_CONSUMER_RESOLVE
+#define QUARVO_CONSUMER_RESOLVE_OPTIONAL(name) name = reinterpret_cast<decltype(name)>(dlsym(m_handle, #name));
+    QUARVO_CONSUMER_OPTIONAL_FUNCTIONS(QUARVO_CONSUMER_RESOLVE_OPTIONAL)
+#undef QUARVO_CONSUMER_RESOLVE_OPTIONAL
     if (!missing.empty()) {
         dlclose(m_handle);
         throw std::runtime_error(path + " is not a GenTL producer: it does not export " + missing);
@@ -36,7 +58,8 @@ std::string ProducerLibrary::LastErrorText() const {
         return {};
     }
     std::vector<char> text(size + 1, '\0');
-    if (GCGetLastError(&code, text.data(), &size) != GC_ERR_SUCCESS) {
+    // A last error of GC_ERR_SUCCESS says nothing about the call that failed.
+    if (GCGetLastError(&code, text.data(), &size) != GC_ERR_SUCCESS || code == GC_ERR_SUCCESS) {
         return {};
     }
     return text.data();

@@ -35,13 +35,13 @@ System::~System() {
 }
 
 std::string System::ProducerText(TL_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "GCGetInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.GCGetInfo(command, type, buffer, size);
     });
 }
 
 std::string System::Text(TL_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "TLGetInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.TLGetInfo(m_handle, command, type, buffer, size);
     });
 }
@@ -70,7 +70,7 @@ std::vector<std::string> System::InterfaceIDs() const {
 }
 
 std::string System::InterfaceText(const std::string& id, INTERFACE_INFO_CMD command) const {
-    return OptionalInfoText(m_producer, [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
+    return InfoText(m_producer, "TLGetInterfaceInfo", [&](INFO_DATATYPE* type, void* buffer, size_t* size) {
         return m_producer.TLGetInterfaceInfo(m_handle, id.c_str(), command, type, buffer, size);
     });
 }

@@ -19,8 +19,8 @@ public:
     const ProducerLibrary& Producer() const { return m_producer; }
     TL_HANDLE Handle() const { return m_handle; }
 
-    // A text of the producer (GCGetInfo) and of the System module (TLGetInfo); empty when the
-    // producer does not tell.
+    // A text of the producer (GCGetInfo) and of the System module (TLGetInfo); throw GenTLError
+    // when the producer does not tell.
     std::string ProducerText(TL_INFO_CMD command) const;
     std::string Text(TL_INFO_CMD command) const;
     // The GenTL version the producer implements, "major.minor".

@@ -5,9 +5,7 @@
 
 #include "consumer/Acquisition.h"
 #include "consumer/AcquisitionStatistics.h"
-#include "consumer/FeatureAccess.h"
 #include "tools/GrabCommand.h"
-#include "tools/SetCommand.h"
 #include "tools/Table.h"
 
 namespace quarvo::tool {
@@ -23,6 +21,19 @@ std::string Microseconds(std::optional<double> nanoseconds) {
     return nanoseconds ? Fixed(*nanoseconds / 1e3, 1) + " us" : "-";
 }
 
+std::string FillToDelivery(const AcquisitionStatistics& statistics) {
+    const auto offset = statistics.FirstStampOffset();
+    if (!offset) {
+        return "- (the producer gives no time stamps)";
+    }
+    if (!statistics.StampsFromHostClock()) {
+        return "not reported: the producer stamps buffers with its own clock (the first stamp is " +
+               Fixed(*offset / 1e9, 1) + " s off this host's real-time clock)";
+    }
+    return "median " + Microseconds(statistics.LatencyQuantile(0.5)) + ", p99 " +
+           Microseconds(statistics.LatencyQuantile(0.99)) + ", max " + Microseconds(statistics.LatencyQuantile(1.0));
+}
+
 void PrintFigures(const AcquisitionStatistics& statistics) {
     Table table;
     const auto rate = statistics.FrameRate();
@@ -30,12 +41,18 @@ void PrintFigures(const AcquisitionStatistics& statistics) {
     table.Add({"Frames", std::to_string(statistics.Frames()) + " in " + Fixed(statistics.Span(), 2) + " s"});
     table.Add({"Throughput", rate ? Fixed(*rate, 1) + " frames/s" : "-"});
     table.Add({"Bandwidth", bandwidth ? Fixed(*bandwidth / 1e9, 3) + " GB/s" : "-"});
-    table.Add({"Fill to delivery", "median " + Microseconds(statistics.LatencyQuantile(0.5)) + ", p99 " +
-                                       Microseconds(statistics.LatencyQuantile(0.99)) + ", max " +
-                                       Microseconds(statistics.LatencyQuantile(1.0))});
+    table.Add({"Fill to delivery", FillToDelivery(statistics)});
     table.Add({"Incomplete", std::to_string(statistics.Incomplete())});
     table.Add({"Dropped", std::to_string(statistics.Dropped())});
     table.Print(std::cout, "  ");
+}
+
+bool IsQuarvo(const Session& session) {
+    try {
+        return session.TransportLayer().ProducerText(TL_INFO_MODEL) == kQuarvoModel;
+    } catch (const GenTLError&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -51,27 +68,31 @@ BenchCommand::BenchCommand(CLI::App& parent, const GlobalOptions& global)
     m_acquisition.AddTo(App());
 }
 
-std::string BenchCommand::Unthrottle(const Session& session, GenApiPort& remote) {
-    FeatureAccess features(remote);
-    ArvGcNode* enable = remote.FindNode("AcquisitionFrameRateEnable");
+std::string BenchCommand::Unthrottle(const Session& session, SettingsRollback& changes) {
+    ArvGcNode* enable = changes.Port().FindNode("AcquisitionFrameRateEnable");
     if (enable != nullptr && ARV_IS_GC_BOOLEAN(enable)) {
-        features.Set("AcquisitionFrameRateEnable", "false");
+        changes.Set("AcquisitionFrameRateEnable", "false");
         return "AcquisitionFrameRateEnable = false";
     }
-    if (session.TransportLayer().ProducerText(TL_INFO_MODEL) == kQuarvoModel) {
-        features.Set(kQuarvoFrameRateRegister, "0");
+    if (IsQuarvo(session)) {
+        changes.Set(kQuarvoFrameRateRegister, "0");
         return std::string("frame-rate register ") + kQuarvoFrameRateRegister + " = 0 (as fast as possible)";
     }
     return "no frame-rate control found; the camera keeps its own pace";
 }
 
 void BenchCommand::Run() {
-    Session session(Global().cti, SettingsStore::ForUser());
+    Session session(Global().cti);
     session.OpenDevice(m_acquisition.device);
-    GenApiPort& remote = session.Port(Module::Remote);
-    const std::string unthrottled = Unthrottle(session, remote);
-    ApplyAssignments(remote, m_acquisition.settings);
-    Acquisition acquisition(session.OpenedDevice(), remote, m_acquisition.buffers, 0);
+    SettingsRollback changes(session.Port(Module::Remote));
+    RestoringAfter(changes, session.Failures(), [&] { Measure(session, changes); });
+    session.Failures().Conclude();
+}
+
+void BenchCommand::Measure(Session& session, SettingsRollback& changes) {
+    const std::string unthrottled = Unthrottle(session, changes);
+    m_acquisition.Apply(changes);
+    Acquisition acquisition(session.OpenedDevice(), changes.Port(), m_acquisition.buffers, 0);
     AcquisitionStatistics statistics;
     DeliveredBuffer last;
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(m_seconds);
@@ -88,7 +109,7 @@ void BenchCommand::Run() {
     acquisition.Stop();
     std::cout << "Bench of " << session.OpenedDevice().ID() << ": " << ImageSummary(last) << ", "
               << acquisition.PayloadSize() << " bytes per frame, " << acquisition.BufferCount() << " buffers\n"
-              << "  Camera pace: " << unthrottled << "\n";
+              << "  Camera pace: " << unthrottled << " (for this run)\n";
     PrintFigures(statistics);
 }
 

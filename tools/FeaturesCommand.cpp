@@ -7,7 +7,9 @@
 namespace quarvo::tool {
 
 FeaturesCommand::FeaturesCommand(CLI::App& parent, const GlobalOptions& global)
-    : Command(parent, "features", "Show the GenApi feature tree of a module: values, access modes, units and ranges",
+    : Command(parent, "features",
+              "Show the GenApi feature tree of a module: values, access modes, units and ranges. A value that "
+              "cannot be read is shown as its error; a feature that cannot be described is also reported.",
               global) {
     App().add_option("-d,--device", m_device, "Device ID (default: the first device of the first interface)");
     App()
@@ -17,14 +19,16 @@ FeaturesCommand::FeaturesCommand(CLI::App& parent, const GlobalOptions& global)
 }
 
 void FeaturesCommand::Run() {
-    Session session(Global().cti, SettingsStore::ForUser());
+    Session session(Global().cti);
     session.OpenDevice(m_device);
     FeatureAccess features(session.Port(ParseModule(m_module)));
     std::set<std::string> shown;
-    Print(features, "Root", 0, shown);
+    Print(features, "Root", 0, shown, session.Failures());
+    session.Failures().Conclude();
 }
 
-void FeaturesCommand::Print(FeatureAccess& features, const std::string& name, size_t depth, std::set<std::string>& shown) {
+void FeaturesCommand::Print(FeatureAccess& features, const std::string& name, size_t depth, std::set<std::string>& shown,
+                            FailureLog& failures) {
     const std::string indent(depth * 2, ' ');
     if (!shown.insert(name).second) {
         std::cout << indent << name << " (see above)\n";
@@ -35,12 +39,13 @@ void FeaturesCommand::Print(FeatureAccess& features, const std::string& name, si
         feature = features.Describe(name);
     } catch (const GenApiError& error) {
         std::cout << indent << name << "  (" << error.what() << ")\n";
+        failures.Add("", error.what());
         return;
     }
     if (feature.kind == "Category") {
         std::cout << indent << name << "\n";
         for (const std::string& child : feature.children) {
-            Print(features, child, depth + 1, shown);
+            Print(features, child, depth + 1, shown, failures);
         }
         return;
     }

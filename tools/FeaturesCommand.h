@@ -7,6 +7,7 @@
 
 #include "consumer/FeatureAccess.h"
 #include "tools/Command.h"
+#include "tools/FailureLog.h"
 
 namespace quarvo::tool {
 
@@ -16,7 +17,8 @@ public:
     void Run() override;
 
 private:
-    void Print(FeatureAccess& features, const std::string& name, size_t depth, std::set<std::string>& shown);
+    void Print(FeatureAccess& features, const std::string& name, size_t depth, std::set<std::string>& shown,
+               FailureLog& failures);
 
     std::string m_device;
     std::string m_module = "remote";

@@ -8,7 +8,10 @@
 namespace quarvo::tool {
 
 GetCommand::GetCommand(CLI::App& parent, const GlobalOptions& global)
-    : Command(parent, "get", "Read features by name; a name 0x... reads that 32-bit register of the module's port", global) {
+    : Command(parent, "get",
+              "Read features by name; a name 0x... reads that 32-bit register of the module's port. A feature "
+              "that cannot be read is reported and the others are read.",
+              global) {
     App().add_option("FEATURE", m_features, "Features to read")->required();
     App().add_option("-d,--device", m_device, "Device ID (default: the first device of the first interface)");
     App()
@@ -18,13 +21,18 @@ GetCommand::GetCommand(CLI::App& parent, const GlobalOptions& global)
 }
 
 void GetCommand::Run() {
-    Session session(Global().cti, SettingsStore::ForUser());
+    Session session(Global().cti);
     session.OpenDevice(m_device);
     FeatureAccess features(session.Port(ParseModule(m_module)));
     for (const std::string& name : m_features) {
-        const std::string value = features.Get(name);
-        std::cout << name << " = " << value << "\n";
+        try {
+            const std::string value = features.Get(name);
+            std::cout << name << " = " << value << "\n";
+        } catch (const GenApiError& error) {
+            session.Failures().Add("", error.what());
+        }
     }
+    session.Failures().Conclude();
 }
 
 }  // namespace quarvo::tool

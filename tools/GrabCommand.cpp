@@ -5,12 +5,10 @@
 
 #include "consumer/Acquisition.h"
 #include "consumer/AcquisitionStatistics.h"
-#include "consumer/FeatureAccess.h"
 #include "consumer/PixelFormat.h"
 #include "tools/ImageWriter.h"
 #include "tools/Progress.h"
 #include "tools/Session.h"
-#include "tools/SetCommand.h"
 #include "tools/Table.h"
 
 namespace quarvo::tool {
@@ -57,13 +55,19 @@ GrabCommand::GrabCommand(CLI::App& parent, const GlobalOptions& global)
 
 void GrabCommand::Run() {
     const FileFormat format = ParseFileFormat(m_format);
-    Session session(Global().cti, SettingsStore::ForUser());
+    Session session(Global().cti);
     session.OpenDevice(m_acquisition.device);
+    SettingsRollback changes(session.Port(Module::Remote));
+    RestoringAfter(changes, session.Failures(), [&] { Grab(session, changes, format); });
+    session.Failures().Conclude();
+}
+
+void GrabCommand::Grab(Session& session, SettingsRollback& changes, FileFormat format) {
     const std::string device = session.OpenedDevice().ID();
-    GenApiPort& remote = session.Port(Module::Remote);
-    ApplyAssignments(remote, m_acquisition.settings);
+    GenApiPort& remote = changes.Port();
+    m_acquisition.Apply(changes);
     if (m_trigger) {
-        FeatureAccess(remote).Set("TriggerMode", "On");
+        changes.Set("TriggerMode", "On");
     }
     const ImageWriter writer(format, m_out, device);
     Acquisition acquisition(session.OpenedDevice(), remote, m_acquisition.buffers, m_frames);

@@ -1,4 +1,5 @@
-// quarvo grab: acquires N frames, writes each as a file and prints a summary.
+// quarvo grab: acquires N frames, writes each as a file and prints a summary. The camera settings
+// it writes (--set, TriggerMode for --trigger) are put back when it ends.
 #pragma once
 
 #include <string>
@@ -6,6 +7,8 @@
 #include "consumer/DeliveredBuffer.h"
 #include "tools/AcquisitionOptions.h"
 #include "tools/Command.h"
+#include "tools/ImageWriter.h"
+#include "tools/Session.h"
 
 namespace quarvo::tool {
 
@@ -15,6 +18,8 @@ public:
     void Run() override;
 
 private:
+    void Grab(Session& session, SettingsRollback& changes, FileFormat format);
+
     AcquisitionOptions m_acquisition;
     uint64_t m_frames = 10;
     std::string m_out = ".";

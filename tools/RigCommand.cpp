@@ -78,7 +78,7 @@ RigCommand::RigCommand(CLI::App& parent, const GlobalOptions& global)
               global) {}
 
 void RigCommand::Run() {
-    Session session(Global().cti, SettingsStore(""));
+    Session session(Global().cti);
     const SimulatedRig rig;
     const System& system = session.TransportLayer();
     std::cout << "Rig from " << Source() << "\n";
@@ -91,15 +91,20 @@ void RigCommand::Run() {
         for (const std::string& camera : iface.DeviceIDs()) {
             const auto parameter = [&](int32_t number) { return rig.Parameter(board, camera, number); };
             const bool sfnc = parameter(Quibbon::kParamSelfDescribing) == 1;
-            cameras.Add({camera, sfnc ? "sfnc" : "basic", iface.DeviceText(camera, DEVICE_INFO_MODEL),
-                         iface.DeviceText(camera, DEVICE_INFO_SERIAL_NUMBER),
-                         iface.DeviceText(camera, DEVICE_INFO_USER_DEFINED_NAME),
+            const auto text = [&](DEVICE_INFO_CMD command, const char* what) {
+                return session.Failures().Text("device " + camera + " " + what,
+                                               [&] { return iface.DeviceText(camera, command); });
+            };
+            cameras.Add({camera, sfnc ? "sfnc" : "basic", text(DEVICE_INFO_MODEL, "model"),
+                         text(DEVICE_INFO_SERIAL_NUMBER, "serial number"),
+                         text(DEVICE_INFO_USER_DEFINED_NAME, "user-defined name"),
                          Number(parameter(Quibbon::kParamWidth)) + "x" + Number(parameter(Quibbon::kParamHeight)),
                          FormatName(parameter(Quibbon::kParamPixelFormat)), FrameRate(parameter(Quibbon::kParamFrameRate)),
                          PatternName(parameter(Quibbon::kParamTestPattern)), Faults(rig, board, camera)});
         }
         cameras.Print(std::cout, "  ");
     }
+    session.Failures().Conclude();
 }
 
 }  // namespace quarvo::tool

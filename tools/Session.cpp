@@ -1,10 +1,6 @@
 #include "tools/Session.h"
 
-#include <filesystem>
-#include <iostream>
-
 #include "consumer/Device.h"
-#include "consumer/FeatureAccess.h"
 #include "consumer/ProducerLocator.h"
 
 namespace quarvo::tool {
@@ -22,7 +18,7 @@ Module ParseModule(const std::string& name) {
     return found->second;
 }
 
-Session::Session(const std::string& cti, SettingsStore store) : m_store(std::move(store)) {
+Session::Session(const std::string& cti) {
     m_producer = std::make_unique<ProducerLibrary>(ProducerLocator::ForThisProgram(cti).Find());
     m_system = std::make_unique<System>(*m_producer);
 }
@@ -36,13 +32,19 @@ Session::~Session() {
     m_system.reset();
 }
 
-std::string Session::ProducerKey() const { return std::filesystem::path(m_producer->Path()).filename().string(); }
-
 void Session::OpenDevice(const std::string& id) {
     std::string listed;
     for (const std::string& interfaceID : m_system->InterfaceIDs()) {
-        auto iface = std::make_unique<Interface>(*m_system, interfaceID);
-        for (const std::string& deviceID : iface->DeviceIDs()) {
+        std::unique_ptr<Interface> iface;
+        std::vector<std::string> devices;
+        try {
+            iface = std::make_unique<Interface>(*m_system, interfaceID);
+            devices = iface->DeviceIDs();
+        } catch (const GenTLError& error) {
+            m_failures.Add("interface " + interfaceID + " skipped", error.what());
+            continue;
+        }
+        for (const std::string& deviceID : devices) {
             if (id.empty() || deviceID == id) {
                 m_interface = std::move(iface);
                 m_device = std::make_unique<Device>(*m_interface, deviceID);
@@ -61,9 +63,6 @@ GenApiPort& Session::Port(Module module) {
     auto& port = m_ports[module];
     if (!port) {
         port = MakePort(module);
-        if (module == Module::Remote) {
-            ReplaySettings(*port);
-        }
     }
     return *port;
 }
@@ -89,18 +88,6 @@ std::unique_ptr<GenApiPort> Session::MakePort(Module module) {
             return std::make_unique<GenApiPort>(*m_producer, m_stream->Handle());
     }
     throw UsageError("unknown module");
-}
-
-void Session::ReplaySettings(GenApiPort& remote) {
-    FeatureAccess features(remote);
-    for (const auto& [feature, value] : m_store.Settings(ProducerKey(), m_device->ID())) {
-        try {
-            features.Set(feature, value);
-        } catch (const std::exception& error) {
-            std::cerr << "quarvo: warning: the remembered setting " << feature << "=" << value
-                      << " could not be written again: " << error.what() << "\n";
-        }
-    }
 }
 
 }  // namespace quarvo::tool

@@ -1,6 +1,6 @@
 // What a quarvo command works on: the producer found and loaded, its System open, and on demand
-// one device (with its interface) and the GenApi ports of its modules. Opening the camera's port
-// writes the settings remembered for it first.
+// one device (with its interface) and the GenApi ports of its modules; and the failures the
+// command carried on past.
 #pragma once
 
 #include <map>
@@ -12,7 +12,7 @@
 #include "consumer/Interface.h"
 #include "consumer/ProducerLibrary.h"
 #include "consumer/System.h"
-#include "tools/SettingsStore.h"
+#include "tools/FailureLog.h"
 
 namespace quarvo::tool {
 
@@ -23,18 +23,17 @@ Module ParseModule(const std::string& name);
 
 class Session {
 public:
-    Session(const std::string& cti, SettingsStore store);
+    explicit Session(const std::string& cti);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     const ProducerLibrary& Producer() const { return *m_producer; }
     const System& TransportLayer() const { return *m_system; }
-    const SettingsStore& Store() const { return m_store; }
-    // The key under which the camera's settings are remembered: the producer's file name.
-    std::string ProducerKey() const;
+    FailureLog& Failures() { return m_failures; }
 
     // Opens the device of that ID (empty: the first device of the first interface that has one).
+    // An interface that cannot be searched is reported to Failures and skipped.
     void OpenDevice(const std::string& id);
     const Interface& OpenedInterface() const { return *m_interface; }
     const Device& OpenedDevice() const { return *m_device; }
@@ -44,9 +43,8 @@ public:
 
 private:
     std::unique_ptr<GenApiPort> MakePort(Module module);
-    void ReplaySettings(GenApiPort& remote);
 
-    SettingsStore m_store;
+    FailureLog m_failures;
     std::unique_ptr<ProducerLibrary> m_producer;
     std::unique_ptr<System> m_system;
     std::unique_ptr<Interface> m_interface;

@@ -1,5 +1,6 @@
 // quarvo: lists, inspects, configures and grabs from any GenTL producer.
-// Exit codes: 0 success, 1 a GenTL or GenApi failure, 2 bad usage.
+// Exit codes: 0 success, 1 a GenTL or GenApi failure (also one a command carried on past), 2 bad usage.
+// quarvo keeps nothing between runs: each run meets the camera as the producer gives it.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -39,7 +40,10 @@ int Execute(quarvo::tool::Command& command) {
 int main(int argc, char** argv) {
     CLI::App app{"quarvo: list, inspect, configure and grab from a GenTL producer.\n"
                  "The producer is the --cti file, else the first .cti in GENICAM_GENTL64_PATH, else the Quarvo.cti "
-                 "beside this program or in ../lib/quarvo.\nExit codes: 0 success, 1 GenTL or GenApi failure, 2 bad usage."};
+                 "beside this program or in ../lib/quarvo.\n"
+                 "Nothing is kept between runs: lasting camera settings belong in a rig file; grab and bench take "
+                 "--set for their run.\n"
+                 "Exit codes: 0 success, 1 GenTL or GenApi failure (also one a command carried on past), 2 bad usage."};
     app.require_subcommand(1, 1);
     app.fallthrough();
     quarvo::tool::GlobalOptions global;

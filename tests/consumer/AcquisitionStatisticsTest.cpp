@@ -38,6 +38,26 @@ TEST(AcquisitionStatistics, CountsDropsIncompleteFramesAndRates) {
     EXPECT_DOUBLE_EQ(5000.0, *statistics.LatencyQuantile(1.0));
 }
 
+// A camera's own clock counts from its start, far from the host's real-time clock: such stamps
+// still time the frames but give no fill-to-delivery times.
+TEST(AcquisitionStatistics, TakesLatencyOnlyFromStampsOfTheHostClock) {
+    const uint64_t host = 1'765'000'000'000'000'000;  // ns since the epoch, in 2025
+    quarvo::AcquisitionStatistics device, late, early;
+    for (uint64_t i = 0; i < 3; ++i) {
+        device.Add(Frame(i, 5'000'000 + i * 10'000'000, host + i * 10'000'000));
+        late.Add(Frame(i, host - 900'000'000 + i * 10'000'000, host + i * 10'000'000));
+        early.Add(Frame(i, host + 1'100'000'000, host));
+    }
+    EXPECT_FALSE(device.StampsFromHostClock());
+    EXPECT_EQ(static_cast<int64_t>(host - 5'000'000), *device.FirstStampOffset());
+    EXPECT_FALSE(device.LatencyQuantile(0.5));
+    EXPECT_DOUBLE_EQ(100.0, *device.FrameRate());
+    EXPECT_TRUE(late.StampsFromHostClock());
+    EXPECT_DOUBLE_EQ(900'000'000.0, *late.LatencyQuantile(1.0));
+    EXPECT_FALSE(early.StampsFromHostClock()) << "a stamp more than a second after its delivery";
+    EXPECT_FALSE(early.LatencyQuantile(0.0));
+}
+
 TEST(AcquisitionStatistics, WithoutTimeStampsOrIDs) {
     quarvo::AcquisitionStatistics statistics;
     for (uint64_t i = 0; i < 3; ++i) {

@@ -7,6 +7,7 @@
 
 #include "consumer/Acquisition.h"
 #include "consumer/FeatureAccess.h"
+#include "consumer/SettingsRollback.h"
 #include "framegrabber/Quibbon.h"
 #include "simulator/PatternGenerator.h"
 #include "support/ProducerLib.h"
@@ -106,6 +107,37 @@ TEST_F(Camera, ChecksValuesBeforeWriting) {
     EXPECT_EQ("On", features.Get("TriggerMode"));
     EXPECT_EQ("true", features.Get("ChunkModeActive"));
     EXPECT_EQ("25", features.Get("0x118"));
+}
+
+// Settings written for a run come back as the camera had them: newest first (so a feature whose
+// range another one bounds is put back in an order the camera accepts), each at its value before
+// the first write, also when the run ends by an exception.
+TEST_F(Camera, PutsBackTheSettingsOfARun) {
+    features.Set("0x118", "25");
+    {
+        quarvo::SettingsRollback changes(remote);
+        changes.Set("Width", "320");
+        changes.Set("0x118", "0");
+        changes.Set("TriggerMode", "On");
+        changes.Set("Width", "256");
+        changes.Set("TriggerSoftware", "");  // a command: nothing to put back
+        EXPECT_EQ("256", features.Get("Width"));
+        const quarvo::SettingsRollback::Outcome outcome = changes.Restore();
+        EXPECT_EQ((std::vector<std::string>{"TriggerMode = Off", "0x118 = 25", "Width = 640"}), outcome.restored);
+        EXPECT_TRUE(outcome.failed.empty());
+        EXPECT_EQ("640", features.Get("Width"));
+        EXPECT_EQ("25", features.Get("0x118"));
+        EXPECT_EQ("Off", features.Get("TriggerMode"));
+        EXPECT_TRUE(changes.Restore().restored.empty()) << "restored once only";
+    }
+    try {
+        quarvo::SettingsRollback changes(remote);
+        changes.Set("Width", "320");
+        changes.Set("Width", "4100");  // refused: the run ends with an exception
+        ADD_FAILURE() << "Width = 4100 written";
+    } catch (const quarvo::GenApiError&) {
+    }
+    EXPECT_EQ("640", features.Get("Width"));
 }
 
 }  // namespace
