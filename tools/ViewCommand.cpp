@@ -1,0 +1,124 @@
+#include "tools/ViewCommand.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <regex>
+
+#include "tools/Viewer.h"
+#include "tools/ViewerScript.h"
+#include "tools/ViewerWindow.h"
+
+namespace quarvo::tool {
+
+namespace {
+
+std::string KeysHelp() {
+    std::string text = "Keys in the window:\n";
+    for (const auto& [key, action] : ViewerKeys()) {
+        text += "  " + key + std::string(std::max<size_t>(1, 11 - key.size()), ' ') + action + "\n";
+    }
+    return text;
+}
+
+std::string Listed(const std::vector<std::string>& ids) {
+    std::string text;
+    for (const std::string& id : ids) {
+        text += (text.empty() ? "" : ", ") + id;
+    }
+    return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+ViewCommand::ViewCommand(CLI::App& parent, const GlobalOptions& global)
+    : Command(parent, "view", "Show the live image of a camera, or a grid of several, in a window", global) {
+    auto* devices = App().add_option("-d,--device", m_devices,
+                                     "Device IDs to show, one tile each (default: the first device of the first "
+                                     "interface)");
+    App().add_flag("--all", m_all, "Show every device of the producer")->excludes(devices);
+    App().add_option("-o,--out", m_out, "Folder for the frames saved with s")->capture_default_str();
+    App().add_option("-b,--buffers", m_buffers, "Buffers each camera keeps queued (raised to the least the stream needs)")
+        ->check(CLI::Range(size_t{1}, size_t{1024}))
+        ->capture_default_str();
+    App().add_option("--window", m_window, "Window size WIDTHxHEIGHT (default: the images' size, as far as the screen allows)");
+    App().footer(KeysHelp() + "Frames the display has no time for are counted as skipped; the cameras' own losses "
+                              "are counted as dropped.\nWithout a display, quarvo grab writes frames to files.");
+}
+
+void ViewCommand::Run() {
+    std::optional<ViewerScript> script = ViewerScript::FromEnvironment();
+    if (!m_window.empty() && !std::regex_match(m_window, std::regex("[1-9][0-9]{0,4}x[1-9][0-9]{0,4}"))) {
+        throw UsageError("--window " + m_window + ": give WIDTHxHEIGHT, such as 800x600");
+    }
+    const SdlVideo video;
+    Session session(Global().cti);
+    Choice choice = ChooseDevices(session);
+    std::vector<std::unique_ptr<ViewedCamera>> cameras;
+    std::string title;
+    for (const auto& [iface, id] : choice.devices) {
+        cameras.push_back(std::make_unique<ViewedCamera>(*iface, id, m_buffers, [&video] { video.Wake(); }));
+        title += (title.empty() ? "quarvo view: " : ", ") + id;
+    }
+    {
+        const auto [width, height] = WindowSize(cameras);
+        ViewerWindow window(title, width, height);
+        Viewer(window, cameras, session.Failures(), m_out, std::move(script)).Run();
+    }
+    // All threads are told first, so that they end together.
+    for (const auto& camera : cameras) {
+        camera->RequestStop();
+    }
+    for (const auto& camera : cameras) {
+        if (!camera->Failure().empty()) {
+            session.Failures().Add(camera->ID() + " stopped", camera->Failure());
+        }
+    }
+    cameras.clear();
+    session.Failures().Conclude();
+}
+
+ViewCommand::Choice ViewCommand::ChooseDevices(Session& session) const {
+    Choice choice;
+    std::vector<std::string> listed;
+    std::map<std::string, const Interface*> where;
+    for (const std::string& interfaceID : session.TransportLayer().InterfaceIDs()) {
+        try {
+            auto iface = std::make_unique<Interface>(session.TransportLayer(), interfaceID);
+            for (const std::string& id : iface->DeviceIDs()) {
+                listed.push_back(id);
+                where.emplace(id, iface.get());
+            }
+            choice.interfaces.push_back(std::move(iface));
+        } catch (const GenTLError& error) {
+            session.Failures().Add("interface " + interfaceID + " skipped", error.what());
+        }
+    }
+    if (listed.empty()) {
+        throw std::runtime_error("the producer " + session.Producer().Path() + " lists no device");
+    }
+    const std::vector<std::string> wanted = m_all ? listed : m_devices.empty() ? std::vector{listed.front()} : m_devices;
+    for (const std::string& id : wanted) {
+        const auto found = where.find(id);
+        if (found == where.end()) {
+            throw std::runtime_error("no device '" + id + "'; the producer lists " + Listed(listed));
+        }
+        choice.devices.emplace_back(found->second, id);
+    }
+    return choice;
+}
+
+// --window, else a grid of tiles the size of the first camera's image (640 x 480 when it does
+// not tell).
+std::pair<int, int> ViewCommand::WindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras) const {
+    if (!m_window.empty()) {
+        const size_t x = m_window.find('x');
+        return {std::stoi(m_window.substr(0, x)), std::stoi(m_window.substr(x + 1))};
+    }
+    const auto [width, height] = cameras.front()->ImageSize().value_or(std::make_pair(640, 480));
+    const auto columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(cameras.size()))));
+    const int rows = (static_cast<int>(cameras.size()) + columns - 1) / columns;
+    return {width * columns, height * rows};
+}
+
+}  // namespace quarvo::tool
