@@ -31,6 +31,11 @@ SdlVideo::SdlVideo() {
         }
         SDL_SetHint(SDL_HINT_VIDEODRIVER, x11 && wayland ? "x11,wayland" : x11 ? "x11" : "wayland");
     }
+    // The canvas goes to the window as it is (on X11 as a shared-memory image), not through an
+    // OpenGL texture: the viewer scales on its own, so a texture gains nothing, and this works
+    // alike on every display server, virtual ones included. SDL_FRAMEBUFFER_ACCELERATION set in
+    // the environment still decides otherwise.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         throw UsageError(std::string("no display to show a window on (") + SDL_GetError() + ")" + kInstead);
     }

@@ -15,8 +15,8 @@ namespace {
 
 std::string KeysHelp() {
     std::string text = "Keys in the window:\n";
-    for (const auto& [key, action] : ViewerKeys()) {
-        text += "  " + key + std::string(std::max<size_t>(1, 11 - key.size()), ' ') + action + "\n";
+    for (const std::string& line : ViewerKeys()) {
+        text += line + "\n";
     }
     return text;
 }

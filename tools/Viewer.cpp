@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <utility>
 
 #include "tools/GrabCommand.h"
 #include "tools/ImageWriter.h"
@@ -41,8 +42,8 @@ SDL_Keycode KeyCode(const std::string& name) {
 
 }  // namespace
 
-const std::vector<std::pair<std::string, std::string>>& ViewerKeys() {
-    static const std::vector<std::pair<std::string, std::string>> kKeys = {
+std::vector<std::string> ViewerKeys() {
+    static const std::pair<const char*, const char*> kKeys[] = {
         {"space", "pause or resume the display (the cameras keep acquiring)"},
         {"s", "save the frames shown as PNG: <device ID>-<frame ID>.png, as grab names them"},
         {"t", "fire TriggerSoftware on every camera shown"},
@@ -50,7 +51,13 @@ const std::vector<std::pair<std::string, std::string>>& ViewerKeys() {
         {"h", "show or hide this list of keys"},
         {"q, Escape", "quit"},
     };
-    return kKeys;
+    std::vector<std::string> lines;
+    for (const auto& [key, action] : kKeys) {
+        std::string line = std::string("  ") + key;
+        line.resize(13, ' ');
+        lines.push_back(line + action);
+    }
+    return lines;
 }
 
 Viewer::Viewer(ViewerWindow& window, const std::vector<std::unique_ptr<ViewedCamera>>& cameras,
@@ -215,10 +222,8 @@ void Viewer::Draw() {
                                             tile.area);
     }
     if (m_help) {
-        std::vector<std::string> lines{"Keys"};
-        for (const auto& [key, action] : ViewerKeys()) {
-            lines.push_back("  " + key + std::string(std::max<size_t>(1, 11 - key.size()), ' ') + action);
-        }
+        std::vector<std::string> lines = ViewerKeys();
+        lines.insert(lines.begin(), "Keys");
         const Rect size = m_window.TextBoxSize(lines);
         m_boxes.push_back(m_window.DrawTextBox(lines, (window.w - size.w) / 2, (window.h - size.h) / 2, window));
     }

@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "consumer/ImageConverter.h"
@@ -20,8 +19,8 @@
 
 namespace quarvo::tool {
 
-// The keys and what each does, for the help overlay and the command's help.
-const std::vector<std::pair<std::string, std::string>>& ViewerKeys();
+// The keys and what each does, a line each, for the help overlay and the command's help.
+std::vector<std::string> ViewerKeys();
 
 class Viewer {
 public:
