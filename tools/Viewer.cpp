@@ -75,8 +75,8 @@ void Viewer::Run() {
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, kIdleWakeMs) != 0) {
             do {
-                running = Handle(event) && running;
-            } while (SDL_PollEvent(&event) != 0);
+                running = Handle(event);
+            } while (running && SDL_PollEvent(&event) != 0);
         }
         const bool newFrames = TakeFrames();
         const bool newTexts = UpdateTexts(Clock::now());
