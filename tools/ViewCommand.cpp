@@ -1,10 +1,10 @@
 #include "tools/ViewCommand.h"
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <regex>
 
+#include "tools/SdlVideo.h"
 #include "tools/Viewer.h"
 #include "tools/ViewerScript.h"
 #include "tools/ViewerWindow.h"

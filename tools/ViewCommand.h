@@ -10,7 +10,6 @@
 
 #include "consumer/Interface.h"
 #include "tools/Command.h"
-#include "tools/SdlVideo.h"
 #include "tools/Session.h"
 #include "tools/ViewedCamera.h"
 
