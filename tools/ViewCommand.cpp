@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <map>
-#include <regex>
+#include <cstdio>
 
 #include "tools/SdlVideo.h"
 #include "tools/Viewer.h"
@@ -19,6 +19,17 @@ std::string KeysHelp() {
         text += line + "\n";
     }
     return text;
+}
+
+// "800x600" -> 800, 600; throws UsageError for other texts.
+std::pair<int, int> ParseSize(const std::string& text) {
+    int width = 0, height = 0;
+    char x = 0, rest = 0;
+    if (std::sscanf(text.c_str(), "%5d%c%5d%c", &width, &x, &height, &rest) != 3 || x != 'x' || width <= 0 ||
+        height <= 0) {
+        throw UsageError("--window " + text + ": give WIDTHxHEIGHT, such as 800x600");
+    }
+    return {width, height};
 }
 
 std::string Listed(const std::vector<std::string>& ids) {
@@ -48,9 +59,8 @@ ViewCommand::ViewCommand(CLI::App& parent, const GlobalOptions& global)
 
 void ViewCommand::Run() {
     std::optional<ViewerScript> script = ViewerScript::FromEnvironment();
-    if (!m_window.empty() && !std::regex_match(m_window, std::regex("[1-9][0-9]{0,4}x[1-9][0-9]{0,4}"))) {
-        throw UsageError("--window " + m_window + ": give WIDTHxHEIGHT, such as 800x600");
-    }
+    const std::optional<std::pair<int, int>> size =
+        m_window.empty() ? std::nullopt : std::optional<std::pair<int, int>>(ParseSize(m_window));
     const SdlVideo video;
     Session session(Global().cti);
     Choice choice = ChooseDevices(session);
@@ -61,7 +71,7 @@ void ViewCommand::Run() {
         title += (title.empty() ? "quarvo view: " : ", ") + id;
     }
     {
-        const auto [width, height] = WindowSize(cameras);
+        const auto [width, height] = size ? *size : DefaultWindowSize(cameras);
         ViewerWindow window(title, width, height);
         Viewer(window, cameras, session.Failures(), m_out, std::move(script)).Run();
     }
@@ -108,13 +118,8 @@ ViewCommand::Choice ViewCommand::ChooseDevices(Session& session) const {
     return choice;
 }
 
-// --window, else a grid of tiles the size of the first camera's image (640 x 480 when it does
-// not tell).
-std::pair<int, int> ViewCommand::WindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras) const {
-    if (!m_window.empty()) {
-        const size_t x = m_window.find('x');
-        return {std::stoi(m_window.substr(0, x)), std::stoi(m_window.substr(x + 1))};
-    }
+// A grid of tiles the size of the first camera's image (640 x 480 when it does not tell).
+std::pair<int, int> ViewCommand::DefaultWindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras) {
     const auto [width, height] = cameras.front()->ImageSize().value_or(std::make_pair(640, 480));
     const auto columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(cameras.size()))));
     const int rows = (static_cast<int>(cameras.size()) + columns - 1) / columns;

@@ -27,7 +27,7 @@ private:
         std::vector<std::pair<const Interface*, std::string>> devices;
     };
     Choice ChooseDevices(Session& session) const;
-    std::pair<int, int> WindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras) const;
+    static std::pair<int, int> DefaultWindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras);
 
     std::vector<std::string> m_devices;
     bool m_all = false;
