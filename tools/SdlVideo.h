@@ -16,7 +16,6 @@ public:
 
     // Posts the wake event; safe from any thread.
     void Wake() const;
-    uint32_t WakeEventType() const { return m_wakeEvent; }
 
 private:
     uint32_t m_wakeEvent = 0;
