@@ -1,4 +1,4 @@
-// quarvo: lists, inspects, configures and grabs from any GenTL producer.
+// quarvo: lists, inspects, configures, grabs from and shows live any GenTL producer's cameras.
 // Exit codes: 0 success, 1 a GenTL or GenApi failure (also one a command carried on past), 2 bad usage.
 // quarvo keeps nothing between runs: each run meets the camera as the producer gives it.
 #include <CLI/CLI.hpp>
