@@ -44,14 +44,6 @@ bool ParseBoolean(const std::string& name, const std::string& text) {
     throw UsageError(name + ": '" + text + "' is not a boolean (true or false)");
 }
 
-std::string Join(const std::vector<std::string>& names) {
-    std::string joined;
-    for (const std::string& name : names) {
-        joined += (joined.empty() ? "" : ", ") + name;
-    }
-    return joined;
-}
-
 template <class Number>
 std::string Text(Number value) {
     std::ostringstream text;
@@ -60,6 +52,14 @@ std::string Text(Number value) {
 }
 
 }  // namespace
+
+std::string Join(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : ", ") + name;
+    }
+    return joined;
+}
 
 std::string KindOf(ArvGcNode* node) {
     if (ARV_IS_GC_CATEGORY(node)) return "Category";

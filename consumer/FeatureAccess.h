@@ -50,4 +50,7 @@ private:
 // The kind of a node, as FeatureDescription names it.
 std::string KindOf(ArvGcNode* node);
 
+// The texts separated by ", ".
+std::string Join(const std::vector<std::string>& names);
+
 }  // namespace quarvo

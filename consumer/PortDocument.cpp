@@ -37,6 +37,9 @@ bool HasEnding(const std::string& name, const std::string& ending) {
     return lower.size() > ending.size() && lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+// Adds one reason to the "; "-separated list of reasons.
+void AddReason(std::string& reasons, const std::string& reason) { reasons += (reasons.empty() ? "" : "; ") + reason; }
+
 // A text answer of GCGetPortURLInfo, the size asked first.
 std::string URLInfoText(const PortFunctions& functions, PORT_HANDLE port, uint32_t index) {
     INFO_DATATYPE type = INFO_DATATYPE_UNKNOWN;
@@ -62,7 +65,7 @@ std::vector<std::string> ListedURLs(const PortFunctions& functions, PORT_HANDLE 
         try {
             urls.push_back(URLInfoText(functions, port, index));
         } catch (const GenTLError& error) {
-            reasons += (reasons.empty() ? "URL " : "; URL ") + std::to_string(index) + ": " + error.what();
+            AddReason(reasons, "URL " + std::to_string(index) + ": " + error.what());
         }
     }
     return urls;
@@ -197,14 +200,14 @@ PortDocument ReadPortDocument(const PortFunctions& functions, PORT_HANDLE port) 
         try {
             urls.push_back(ReportedURL(functions, port));
         } catch (const std::exception& error) {
-            reasons += (reasons.empty() ? "" : "; ") + std::string(error.what());
+            AddReason(reasons, error.what());
         }
     }
     for (const std::string& url : urls) {
         try {
             return {url, Fetch(functions, port, url)};
         } catch (const std::exception& error) {
-            reasons += (reasons.empty() ? "" : "; ") + url + ": " + error.what();
+            AddReason(reasons, url + ": " + error.what());
         }
     }
     throw GenApiError("the port's GenApi document cannot be read: " + reasons);

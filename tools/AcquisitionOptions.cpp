@@ -28,12 +28,8 @@ void AcquisitionOptions::Apply(SettingsRollback& changes) const {
 }
 
 void Report(const SettingsRollback::Outcome& outcome, FailureLog& failures) {
-    std::string restored;
-    for (const std::string& setting : outcome.restored) {
-        restored += (restored.empty() ? "" : ", ") + setting;
-    }
-    if (!restored.empty()) {
-        std::cout << "Restored " << restored << "\n";
+    if (!outcome.restored.empty()) {
+        std::cout << "Restored " << Join(outcome.restored) << "\n";
     }
     for (const std::string& failure : outcome.failed) {
         failures.Add("cannot restore", failure);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "consumer/Errors.h"
+#include "consumer/Interface.h"
 
 namespace quarvo::tool {
 
@@ -30,6 +31,10 @@ public:
             return "(failed)";
         }
     }
+
+    // The device's information text, as Text gives it, a failure being one of "device <ID> <what>".
+    std::string DeviceText(const Interface& iface, const std::string& deviceID, DEVICE_INFO_CMD command,
+                           const char* what);
 
     // Throws std::runtime_error "<n> failure(s) reported above" when any was added.
     void Conclude() const;

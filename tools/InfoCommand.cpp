@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "consumer/Device.h"
+#include "consumer/FeatureAccess.h"
 #include "consumer/InfoQuery.h"
 #include "tools/Session.h"
 #include "tools/Table.h"
@@ -24,14 +25,6 @@ Table TextTable(Table table, std::initializer_list<std::pair<const char*, int32_
         table.Add({label, failures.Text(module + " " + label, [&, command = command] { return text(command); })});
     }
     return table;
-}
-
-std::string Joined(const std::vector<std::string>& names) {
-    std::string joined;
-    for (const std::string& name : names) {
-        joined += (joined.empty() ? "" : ", ") + name;
-    }
-    return joined;
 }
 
 }  // namespace
@@ -77,7 +70,7 @@ void InfoCommand::Run() {
                             failures, "device " + device.ID(), [&](int32_t command) { return device.Text(command); });
     table.Add({"Access status", AccessStatusName(iface.DeviceAccessStatus(device.ID()))});
     table.Add({"Data streams", failures.Text("device " + device.ID() + " data streams",
-                                             [&] { return Joined(device.StreamIDs()); })});
+                                             [&] { return Join(device.StreamIDs()); })});
     Section("Device " + device.ID(), table);
     failures.Conclude();
 }

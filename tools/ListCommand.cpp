@@ -17,8 +17,7 @@ Table Devices(const System& system, const std::string& interfaceID, FailureLog& 
     devices.Add({"ID", "VENDOR", "MODEL", "SERIAL", "DISPLAY NAME", "ACCESS"});
     for (const std::string& deviceID : iface.DeviceIDs()) {
         const auto text = [&](DEVICE_INFO_CMD command, const char* what) {
-            return failures.Text("device " + deviceID + " " + what,
-                                 [&] { return iface.DeviceText(deviceID, command); });
+            return failures.DeviceText(iface, deviceID, command, what);
         };
         devices.Add({deviceID, text(DEVICE_INFO_VENDOR, "vendor"), text(DEVICE_INFO_MODEL, "model"),
                      text(DEVICE_INFO_SERIAL_NUMBER, "serial number"), text(DEVICE_INFO_DISPLAYNAME, "display name"),

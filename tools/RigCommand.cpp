@@ -92,8 +92,7 @@ void RigCommand::Run() {
             const auto parameter = [&](int32_t number) { return rig.Parameter(board, camera, number); };
             const bool sfnc = parameter(Quibbon::kParamSelfDescribing) == 1;
             const auto text = [&](DEVICE_INFO_CMD command, const char* what) {
-                return session.Failures().Text("device " + camera + " " + what,
-                                               [&] { return iface.DeviceText(camera, command); });
+                return session.Failures().DeviceText(iface, camera, command, what);
             };
             cameras.Add({camera, sfnc ? "sfnc" : "basic", text(DEVICE_INFO_MODEL, "model"),
                          text(DEVICE_INFO_SERIAL_NUMBER, "serial number"),
