@@ -1,12 +1,13 @@
 #include "tools/ViewCommand.h"
 
-#include <cmath>
 #include <map>
 #include <cstdio>
 
+#include "consumer/FeatureAccess.h"
 #include "tools/SdlVideo.h"
 #include "tools/Viewer.h"
 #include "tools/ViewerScript.h"
+#include "tools/ViewGeometry.h"
 #include "tools/ViewerWindow.h"
 
 namespace quarvo::tool {
@@ -30,14 +31,6 @@ std::pair<int, int> ParseSize(const std::string& text) {
         throw UsageError("--window " + text + ": give WIDTHxHEIGHT, such as 800x600");
     }
     return {width, height};
-}
-
-std::string Listed(const std::vector<std::string>& ids) {
-    std::string text;
-    for (const std::string& id : ids) {
-        text += (text.empty() ? "" : ", ") + id;
-    }
-    return text.empty() ? "none" : text;
 }
 
 }  // namespace
@@ -65,14 +58,14 @@ void ViewCommand::Run() {
     Session session(Global().cti);
     Choice choice = ChooseDevices(session);
     std::vector<std::unique_ptr<ViewedCamera>> cameras;
-    std::string title;
+    std::vector<std::string> shown;
     for (const auto& [iface, id] : choice.devices) {
         cameras.push_back(std::make_unique<ViewedCamera>(*iface, id, m_buffers, [&video] { video.Wake(); }));
-        title += (title.empty() ? "quarvo view: " : ", ") + id;
+        shown.push_back(id);
     }
     {
         const auto [width, height] = size ? *size : DefaultWindowSize(cameras);
-        ViewerWindow window(title, width, height);
+        ViewerWindow window("quarvo view: " + Join(shown), width, height);
         Viewer(window, cameras, session.Failures(), m_out, std::move(script)).Run();
     }
     // All threads are told first, so that they end together.
@@ -111,7 +104,7 @@ ViewCommand::Choice ViewCommand::ChooseDevices(Session& session) const {
     for (const std::string& id : wanted) {
         const auto found = where.find(id);
         if (found == where.end()) {
-            throw std::runtime_error("no device '" + id + "'; the producer lists " + Listed(listed));
+            throw std::runtime_error("no device '" + id + "'; the producer lists " + Join(listed));
         }
         choice.devices.emplace_back(found->second, id);
     }
@@ -121,9 +114,8 @@ ViewCommand::Choice ViewCommand::ChooseDevices(Session& session) const {
 // A grid of tiles the size of the first camera's image (640 x 480 when it does not tell).
 std::pair<int, int> ViewCommand::DefaultWindowSize(const std::vector<std::unique_ptr<ViewedCamera>>& cameras) {
     const auto [width, height] = cameras.front()->ImageSize().value_or(std::make_pair(640, 480));
-    const auto columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(cameras.size()))));
-    const int rows = (static_cast<int>(cameras.size()) + columns - 1) / columns;
-    return {width * columns, height * rows};
+    const Grid grid = GridFor(cameras.size());
+    return {width * static_cast<int>(grid.columns), height * static_cast<int>(grid.rows)};
 }
 
 }  // namespace quarvo::tool

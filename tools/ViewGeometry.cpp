@@ -6,9 +6,14 @@
 
 namespace quarvo::tool {
 
+Grid GridFor(size_t count) {
+    count = std::max<size_t>(count, 1);
+    const auto columns = static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(count))));
+    return {columns, (count + columns - 1) / columns};
+}
+
 Rect TileArea(size_t index, size_t count, int width, int height) {
-    const auto columns = static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(std::max<size_t>(count, 1)))));
-    const size_t rows = (std::max<size_t>(count, 1) + columns - 1) / columns;
+    const auto [columns, rows] = GridFor(count);
     const auto edge = [](size_t i, size_t parts, int length) { return static_cast<int>(i * length / parts); };
     const size_t column = index % columns, row = index / columns;
     const int x = edge(column, columns, width), y = edge(row, rows, height);

@@ -13,8 +13,16 @@ struct Rect {
     int h = 0;
 };
 
-// The tile of camera index of count in a window of that size: as many columns as the square
-// root of count rounded up, rows filled left to right, top to bottom.
+// The grid count tiles are laid out in: as many columns as the square root of count rounded up,
+// and the rows they need.
+struct Grid {
+    size_t columns = 1;
+    size_t rows = 1;
+};
+Grid GridFor(size_t count);
+
+// The tile of camera index of count in a window of that size, rows filled left to right, top to
+// bottom.
 Rect TileArea(size_t index, size_t count, int width, int height);
 
 // Where an image of that size lands in the tile: fitted (as large as fits, both sides scaled

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "tools/GrabCommand.h"
@@ -281,7 +282,7 @@ void Viewer::RunScript() {
     for (const Tile& tile : m_tiles) {
         least = std::min(least, tile.camera->Current().delivered);
     }
-    const auto action = m_script->Next(least);
+    const auto action = m_script->Next(least, Clock::now());
     if (!action) {
         return;
     }
@@ -297,7 +298,7 @@ void Viewer::RunScript() {
 }
 
 // The window as shown; per tile its frame, where its parts lie and its overlay text; the boxes
-// drawn over the tiles.
+// drawn over the tiles and the status line.
 void Viewer::Dump(const std::string& path) {
     ImageWriter::WritePng(m_window.ReadBack(), path + ".png");
     std::ofstream text(path + ".txt");
@@ -314,6 +315,9 @@ void Viewer::Dump(const std::string& path) {
     }
     for (const Rect& box : m_boxes) {
         text << "box " << Numbers(box) << "\n";
+    }
+    if (!m_status.empty()) {
+        text << "status " << m_status << "\n";
     }
     if (!text) {
         throw std::runtime_error("cannot write " + path + ".txt");

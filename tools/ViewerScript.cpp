@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <stdexcept>
 #include <sstream>
 
 #include "consumer/Errors.h"
@@ -9,6 +10,9 @@
 namespace quarvo::tool {
 
 namespace {
+
+// How long a frames step waits: far beyond any camera the tests run, short of a hung suite.
+constexpr auto kFramesLimit = std::chrono::minutes(1);
 
 ViewerScript::Step ParseStep(const std::string& text) {
     static const std::set<std::string> kKeys = {"space", "s", "t", "f", "h", "q", "escape"};
@@ -48,23 +52,30 @@ ViewerScript::ViewerScript(const std::string& text) {
     }
 }
 
-std::optional<ViewerScript::Action> ViewerScript::Next(uint64_t leastDelivered) {
+std::optional<ViewerScript::Action> ViewerScript::Next(uint64_t leastDelivered,
+                                                        std::chrono::steady_clock::time_point now) {
+    if (!m_since) {
+        m_since = leastDelivered;
+        m_sinceTime = now;
+    }
     if (m_next == m_steps.size()) {
         return std::nullopt;
     }
     const Step& step = m_steps[m_next];
-    if (step.kind != Kind::Frames) {
-        ++m_next;
-        return Action{step.kind, step.argument};
+    if (step.kind == Kind::Frames && leastDelivered < *m_since + step.frames) {
+        if (now - m_sinceTime > kFramesLimit) {
+            throw std::runtime_error("QUARVO_VIEW_SCRIPT: step 'frames " + std::to_string(step.frames) +
+                                     "' not reached within a minute");
+        }
+        return std::nullopt;
     }
-    if (!m_awaited) {
-        m_awaited = leastDelivered + step.frames;
+    ++m_next;
+    m_since = leastDelivered;
+    m_sinceTime = now;
+    if (step.kind == Kind::Frames) {
+        return std::nullopt;
     }
-    if (leastDelivered >= *m_awaited) {
-        m_awaited.reset();
-        ++m_next;
-    }
-    return std::nullopt;
+    return Action{step.kind, step.argument};
 }
 
 }  // namespace quarvo::tool

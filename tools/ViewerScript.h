@@ -1,13 +1,16 @@
 // A test hook of the viewer: QUARVO_VIEW_SCRIPT lists steps the viewer takes as if a person
 // were at the keyboard, one step per turn of its loop, separated by ';':
-//   frames N    wait until every camera has delivered N more frames (paused or not)
+//   frames N    wait until every camera has delivered N more frames than when the step before
+//               was taken (paused or not), so frames a key such as t causes are counted; a
+//               minute without them ends the viewer with an error rather than a hang
 //   dump PATH   write the window as the display shows it to PATH.png (read back from SDL's
-//               window surface) and what each tile shows to PATH.txt
+//               window surface), and what each tile shows and the status line to PATH.txt
 //   KEY         press a key: space, s, t, f, h, q or escape (pushed as an SDL key event, so it
 //               takes the path a real key press takes)
 // Tests drive the viewer under a virtual X server with it; a person has no need of it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,12 +39,15 @@ public:
 
     // Advances the script by one step, given the fewest frames any camera has delivered so far.
     // Returns the dump or key to take now; nothing while a frame count is awaited or when done.
-    std::optional<Action> Next(uint64_t leastDelivered);
+    // Throws when the frames awaited have not come within a minute.
+    std::optional<Action> Next(uint64_t leastDelivered, std::chrono::steady_clock::time_point now);
 
 private:
     std::vector<Step> m_steps;
     size_t m_next = 0;
-    std::optional<uint64_t> m_awaited;  // the delivered count the running frames step waits for
+    // The delivered count and the time when the step before was taken.
+    std::optional<uint64_t> m_since;
+    std::chrono::steady_clock::time_point m_sinceTime;
 };
 
 }  // namespace quarvo::tool

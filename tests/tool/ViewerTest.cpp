@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -39,6 +40,7 @@ struct Dump {
     std::vector<uint8_t> pixels;
     std::map<std::string, Tile> tiles;
     std::vector<Rect> boxes;
+    std::string status;
 
     const uint8_t* Pixel(int x, int y) const { return &pixels[(static_cast<size_t>(y) * width + x) * 3]; }
 };
@@ -69,6 +71,8 @@ Dump ReadDump(const std::string& path) {
             dump.tiles[id].text.push_back(line.substr(6 + id.size()));
         } else if (kind == "box") {
             dump.boxes.push_back(ReadRect(in));
+        } else if (kind == "status") {
+            dump.status = line.substr(7);
         }
     }
     png_image image{};
@@ -254,6 +258,49 @@ TEST_F(Viewer, PausesAndSavesTheFrameShown) {
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
     EXPECT_TRUE(pixels == Expected(kMono8, 640, 480, Quibbon::kPatternMovingRamp, later.frame).pixels);
+}
+
+// A camera that waits for its trigger shows nothing until t fires TriggerSoftware, then the one
+// frame each trigger releases; h lays the list of keys over the tiles and takes it away again.
+TEST_F(Viewer, TriggersTheCameraAndListsTheKeys) {
+    std::ofstream(At("trigger.toml")) << "[[board]]\nid = \"Line1\"\n\n[[board.camera]]\nid = \"Triggered\"\n"
+                                         "profile = \"sfnc\"\nuser_set_default = \"UserSet1\"\n\n"
+                                         "[board.camera.user_set.UserSet1]\nTriggerSelector = \"FrameStart\"\n"
+                                         "TriggerMode = \"On\"\nTriggerSource = \"Software\"\n";
+    const ToolRun run = View({"--window", "640x480"},
+                             "h; dump " + At("help") + "; h; t; frames 1; dump " + At("first") + "; t; frames 1; dump " +
+                                 At("second") + "; q",
+                             At("trigger.toml"));
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    const Dump help = ReadDump(At("help"));
+    EXPECT_EQ("Triggered  waiting for frames", help.tiles.at("Triggered").text.at(0));
+    ASSERT_EQ(1u, help.boxes.size());
+    const Rect& keys = help.boxes.front();
+    EXPECT_LE(std::abs(640 - keys.w - 2 * keys.x), 1) << "the list of keys is centred";
+    EXPECT_LE(std::abs(480 - keys.h - 2 * keys.y), 1) << "the list of keys is centred";
+    EXPECT_EQ(24, help.Pixel(keys.x + 1, keys.y + 1)[0]) << "the box is drawn into the window";
+
+    const Dump first = ReadDump(At("first"));
+    const Dump second = ReadDump(At("second"));
+    EXPECT_EQ("Triggered triggered", first.status);
+    ASSERT_EQ(1u, first.boxes.size()) << "h hides the list again; the status line stays";
+    EXPECT_GT(first.boxes.front().y, keys.y + keys.h);
+    EXPECT_EQ(first.tiles.at("Triggered").frame + 1, second.tiles.at("Triggered").frame);
+}
+
+// An interface that does not open is reported, the devices of the others are shown, and the exit
+// code says that something failed.
+TEST_F(Viewer, ShowsTheDevicesOfTheInterfacesThatOpen) {
+    const ToolRun run = View({"--cti", std::string(QUARVO_TEST_PRODUCERS_DIR) + "/FailingInterface.cti", "--all"},
+                             "frames 2; dump " + At("rest") + "; q");
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("interface QB::Board0 skipped: TLOpenInterface failed with GC_ERR_IO"))
+        << run.err;
+    const Dump rest = ReadDump(At("rest"));
+    EXPECT_EQ(2u, rest.tiles.size());
+    ExpectTileShows(rest, "Cam10", Expected(kBayerRG8, 640, 480, Quibbon::kPatternMovingRamp, rest.tiles.at("Cam10").frame));
+    ExpectTileShows(rest, "Cam11",
+                    Expected(kMono12Packed, 640, 480, Quibbon::kPatternMovingRamp, rest.tiles.at("Cam11").frame));
 }
 
 TEST(ViewerWithoutDisplay, SaysSoAndSuggestsGrab) {
