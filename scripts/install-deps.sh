@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ binutils pkg-config libgtest-dev libbenchmark-dev libxml2-utils
           libaravis-dev libusb-1.0-0-dev libcli11-dev libpng-dev libtomlplusplus-dev
           libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+          libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core xvfb
           clang libclang-rt-dev)
 missing=()
 for package in "${packages[@]}"; do

@@ -23,10 +23,11 @@ public:
 
     // Writes the buffer; sequence numbers the file when the producer gives no frame ID.
     std::filesystem::path Write(const DeliveredBuffer& buffer, uint64_t sequence) const;
+    // Writes an 8-bit image as a PNG file.
+    static void WritePng(const Image8& image, const std::filesystem::path& file);
 
 private:
     std::filesystem::path FileFor(uint64_t frame, const std::string& extension) const;
-    static void WritePng(const Image8& image, const std::filesystem::path& file);
     static void WritePnm(const Image8& image, const std::filesystem::path& file);
     static void WriteBytes(const uint8_t* data, size_t size, const std::filesystem::path& file);
 

@@ -1,4 +1,4 @@
-// quarvo: lists, inspects, configures and grabs from any GenTL producer.
+// quarvo: lists, inspects, configures, grabs from and shows live any GenTL producer's cameras.
 // Exit codes: 0 success, 1 a GenTL or GenApi failure (also one a command carried on past), 2 bad usage.
 // quarvo keeps nothing between runs: each run meets the camera as the producer gives it.
 #include <CLI/CLI.hpp>
@@ -16,6 +16,7 @@
 #include "tools/ListCommand.h"
 #include "tools/RigCommand.h"
 #include "tools/SetCommand.h"
+#include "tools/ViewCommand.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ int Execute(quarvo::tool::Command& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"quarvo: list, inspect, configure and grab from a GenTL producer.\n"
+    CLI::App app{"quarvo: list, inspect, configure, grab from and view a GenTL producer.\n"
                  "The producer is the --cti file, else the first .cti in GENICAM_GENTL64_PATH, else the Quarvo.cti "
                  "beside this program or in ../lib/quarvo.\n"
                  "Nothing is kept between runs: lasting camera settings belong in a rig file; grab and bench take "
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<quarvo::tool::GrabCommand>(app, global));
     commands.push_back(std::make_unique<quarvo::tool::BenchCommand>(app, global));
     commands.push_back(std::make_unique<quarvo::tool::RigCommand>(app, global));
+    commands.push_back(std::make_unique<quarvo::tool::ViewCommand>(app, global));
 
     try {
         app.parse(argc, argv);

@@ -233,6 +233,7 @@ TEST_F(Tool, BadUsageAndRefusalsGiveTheirExitCodeAndMessage) {
         {{}, 2, "A subcommand is required"},
         {{"grab", "-n", "0"}, 2, "--frames"},
         {{"features", "--module", "camera"}, 2, "--module"},
+        {{"view", "--window", "80x"}, 2, "--window 80x: give WIDTHxHEIGHT"},
         {{"set", "Width"}, 2, "Width needs a value: Width=VALUE"},
         {{"set", "Width=wide"}, 2, "Width: 'wide' is not an integer"},
         {{"set", "=3"}, 2, "'=3' is not FEATURE=VALUE"},
