@@ -60,8 +60,7 @@ void Acquisition::Lock(bool locked) {
 }
 
 void Acquisition::Command(const char* name) {
-    ArvGcNode* node = m_remote.FindNode(name);
-    if (node != nullptr && ARV_IS_GC_COMMAND(node)) {
+    if (m_remote.IsCommand(name)) {
         m_remote.Execute(name);
     }
 }

@@ -18,6 +18,11 @@ GenApiPort::~GenApiPort() { g_clear_object(&m_p_device); }
 
 ArvGcNode* GenApiPort::FindNode(const std::string& name) const { return arv_gc_get_node(m_p_genicam, name.c_str()); }
 
+bool GenApiPort::IsCommand(const std::string& name) const {
+    ArvGcNode* node = FindNode(name);
+    return node != nullptr && ARV_IS_GC_COMMAND(node);
+}
+
 ArvGcNode* GenApiPort::Node(const std::string& name) const {
     ArvGcNode* node = FindNode(name);
     if (node == nullptr) {

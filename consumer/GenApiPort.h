@@ -72,6 +72,8 @@ public:
     ArvGcNode* FindNode(const std::string& name) const;
     // The node of that name; throws GenApiError "<name>: no such feature" when there is none.
     ArvGcNode* Node(const std::string& name) const;
+    // Whether the port has a command of that name.
+    bool IsCommand(const std::string& name) const;
 
     int64_t Integer(const std::string& name) { return On<ArvGcInteger>(name, arv_gc_integer_get_value); }
     int64_t IntegerMin(const std::string& name) { return On<ArvGcInteger>(name, arv_gc_integer_get_min); }

@@ -9,21 +9,15 @@
 #include <iterator>
 
 #include "consumer/Errors.h"
+#include "consumer/ProducerLibrary.h"
 
 namespace quarvo {
 
 namespace {
 
-std::string LastErrorText(const PortFunctions& functions) {
-    char text[1024] = "";
-    size_t size = sizeof text;
-    GC_ERROR code = GC_ERR_SUCCESS;
-    return functions.getLastError(&code, text, &size) == GC_ERR_SUCCESS ? text : "";
-}
-
 void Require(const PortFunctions& functions, GC_ERROR code, const char* call) {
     if (code != GC_ERR_SUCCESS) {
-        throw GenTLError(call, code, LastErrorText(functions));
+        throw GenTLError(call, code, LastErrorText(functions.getLastError));
     }
 }
 

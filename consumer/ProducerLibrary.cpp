@@ -51,19 +51,21 @@ ProducerLibrary::ProducerLibrary(const std::string& path) : m_path(path) {
 
 ProducerLibrary::~ProducerLibrary() { dlclose(m_handle); }
 
-std::string ProducerLibrary::LastErrorText() const {
+std::string LastErrorText(decltype(&::GCGetLastError) getLastError) {
     GC_ERROR code = GC_ERR_SUCCESS;
     size_t size = 0;
-    if (GCGetLastError(&code, nullptr, &size) != GC_ERR_SUCCESS || size == 0) {
+    if (getLastError(&code, nullptr, &size) != GC_ERR_SUCCESS || size == 0) {
         return {};
     }
     std::vector<char> text(size + 1, '\0');
     // A last error of GC_ERR_SUCCESS says nothing about the call that failed.
-    if (GCGetLastError(&code, text.data(), &size) != GC_ERR_SUCCESS || code == GC_ERR_SUCCESS) {
+    if (getLastError(&code, text.data(), &size) != GC_ERR_SUCCESS || code == GC_ERR_SUCCESS) {
         return {};
     }
     return text.data();
 }
+
+std::string ProducerLibrary::LastErrorText() const { return quarvo::LastErrorText(GCGetLastError); }
 
 void ProducerLibrary::Check(GC_ERROR code, const char* call) const {
     if (code != GC_ERR_SUCCESS) {

@@ -26,6 +26,10 @@
 
 namespace quarvo {
 
+// The last-error text a producer's GCGetLastError gives ("" when it has none to tell, or its last
+// error is success).
+std::string LastErrorText(decltype(&::GCGetLastError) getLastError);
+
 class ProducerLibrary {
 public:
     // Loads the producer at path; throws std::runtime_error ("cannot load

@@ -7,8 +7,7 @@ namespace quarvo {
 void SettingsRollback::Set(const std::string& name, const std::string& value) {
     const bool saved =
         std::any_of(m_saved.begin(), m_saved.end(), [&](const auto& entry) { return entry.first == name; });
-    ArvGcNode* node = FeatureAccess::IsRegisterAddress(name) ? nullptr : m_port.FindNode(name);
-    if (!saved && (node == nullptr || !ARV_IS_GC_COMMAND(node))) {
+    if (!saved && !m_port.IsCommand(name)) {
         try {
             m_saved.emplace_back(name, m_features.Get(name));
         } catch (const GenApiError&) {

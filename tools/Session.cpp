@@ -1,6 +1,7 @@
 #include "tools/Session.h"
 
 #include "consumer/Device.h"
+#include "consumer/FeatureAccess.h"
 #include "consumer/ProducerLocator.h"
 
 namespace quarvo::tool {
@@ -33,30 +34,40 @@ Session::~Session() {
 }
 
 void Session::OpenDevice(const std::string& id) {
-    std::string listed;
+    std::vector<std::string> listed;
     for (const std::string& interfaceID : m_system->InterfaceIDs()) {
-        std::unique_ptr<Interface> iface;
-        std::vector<std::string> devices;
-        try {
-            iface = std::make_unique<Interface>(*m_system, interfaceID);
-            devices = iface->DeviceIDs();
-        } catch (const GenTLError& error) {
-            m_failures.Add("interface " + interfaceID + " skipped", error.what());
+        std::optional<SearchedInterface> searched = SearchInterface(interfaceID);
+        if (!searched) {
             continue;
         }
-        for (const std::string& deviceID : devices) {
+        for (const std::string& deviceID : searched->devices) {
             if (id.empty() || deviceID == id) {
-                m_interface = std::move(iface);
+                m_interface = std::move(searched->iface);
                 m_device = std::make_unique<Device>(*m_interface, deviceID);
                 return;
             }
-            listed += (listed.empty() ? "" : ", ") + deviceID;
+            listed.push_back(deviceID);
         }
     }
+    NoDevice(id, listed);
+}
+
+std::optional<Session::SearchedInterface> Session::SearchInterface(const std::string& interfaceID) {
+    try {
+        auto iface = std::make_unique<Interface>(*m_system, interfaceID);
+        std::vector<std::string> devices = iface->DeviceIDs();
+        return SearchedInterface{std::move(iface), std::move(devices)};
+    } catch (const GenTLError& error) {
+        m_failures.Add("interface " + interfaceID + " skipped", error.what());
+        return std::nullopt;
+    }
+}
+
+void Session::NoDevice(const std::string& id, const std::vector<std::string>& listed) const {
     if (id.empty()) {
         throw std::runtime_error("the producer " + m_producer->Path() + " lists no device");
     }
-    throw std::runtime_error("no device '" + id + "'; the producer lists " + (listed.empty() ? "none" : listed));
+    throw std::runtime_error("no device '" + id + "'; the producer lists " + (listed.empty() ? "none" : Join(listed)));
 }
 
 GenApiPort& Session::Port(Module module) {

@@ -5,7 +5,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "consumer/DataStream.h"
 #include "consumer/GenApiPort.h"
@@ -35,6 +37,16 @@ public:
     // Opens the device of that ID (empty: the first device of the first interface that has one).
     // An interface that cannot be searched is reported to Failures and skipped.
     void OpenDevice(const std::string& id);
+
+    struct SearchedInterface {
+        std::unique_ptr<Interface> iface;
+        std::vector<std::string> devices;  // the IDs it lists
+    };
+    // The interface of that ID opened, with its devices; nothing, reported to Failures as skipped,
+    // when it cannot be opened or searched.
+    std::optional<SearchedInterface> SearchInterface(const std::string& interfaceID);
+    // Throws the error for a device ID not among those listed (id empty: the producer lists none).
+    [[noreturn]] void NoDevice(const std::string& id, const std::vector<std::string>& listed) const;
     const Interface& OpenedInterface() const { return *m_interface; }
     const Device& OpenedDevice() const { return *m_device; }
 

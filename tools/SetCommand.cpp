@@ -43,7 +43,7 @@ void SetCommand::Run() {
     FeatureAccess features(port);
     for (const auto& [name, value] : settings) {
         features.Set(name, value);
-        const bool isCommand = !FeatureAccess::IsRegisterAddress(name) && ARV_IS_GC_COMMAND(port.FindNode(name));
+        const bool isCommand = port.IsCommand(name);
         std::cout << name << (isCommand ? " executed" : " = " + value) << "\n";
     }
     session.Failures().Conclude();

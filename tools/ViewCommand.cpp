@@ -86,25 +86,24 @@ ViewCommand::Choice ViewCommand::ChooseDevices(Session& session) const {
     std::vector<std::string> listed;
     std::map<std::string, const Interface*> where;
     for (const std::string& interfaceID : session.TransportLayer().InterfaceIDs()) {
-        try {
-            auto iface = std::make_unique<Interface>(session.TransportLayer(), interfaceID);
-            for (const std::string& id : iface->DeviceIDs()) {
-                listed.push_back(id);
-                where.emplace(id, iface.get());
-            }
-            choice.interfaces.push_back(std::move(iface));
-        } catch (const GenTLError& error) {
-            session.Failures().Add("interface " + interfaceID + " skipped", error.what());
+        std::optional<Session::SearchedInterface> searched = session.SearchInterface(interfaceID);
+        if (!searched) {
+            continue;
         }
+        for (const std::string& id : searched->devices) {
+            listed.push_back(id);
+            where.emplace(id, searched->iface.get());
+        }
+        choice.interfaces.push_back(std::move(searched->iface));
     }
     if (listed.empty()) {
-        throw std::runtime_error("the producer " + session.Producer().Path() + " lists no device");
+        session.NoDevice("", listed);
     }
     const std::vector<std::string> wanted = m_all ? listed : m_devices.empty() ? std::vector{listed.front()} : m_devices;
     for (const std::string& id : wanted) {
         const auto found = where.find(id);
         if (found == where.end()) {
-            throw std::runtime_error("no device '" + id + "'; the producer lists " + Join(listed));
+            session.NoDevice(id, listed);
         }
         choice.devices.emplace_back(found->second, id);
     }

@@ -48,8 +48,7 @@ std::optional<std::pair<int, int>> ViewedCamera::ImageSize() {
 }
 
 bool ViewedCamera::Trigger() {
-    ArvGcNode* node = m_remote.FindNode("TriggerSoftware");
-    if (node == nullptr || !ARV_IS_GC_COMMAND(node)) {
+    if (!m_remote.IsCommand("TriggerSoftware")) {
         return false;
     }
     m_remote.Execute("TriggerSoftware");

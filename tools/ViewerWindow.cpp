@@ -75,7 +75,8 @@ void ViewerWindow::DrawImage(const Image8& image, const Rect& placement, const R
     }
     const SDL_PixelFormat& format = *m_canvas->format;
     const size_t channels = image.channels;
-    std::vector<size_t> columns(static_cast<size_t>(drawn.w));
+    std::vector<size_t>& columns = m_columns;
+    columns.resize(static_cast<size_t>(drawn.w));
     for (int x = 0; x < drawn.w; ++x) {
         columns[x] = static_cast<size_t>(drawn.x + x - placement.x) * image.width / placement.w * channels;
     }

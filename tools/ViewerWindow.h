@@ -46,6 +46,7 @@ private:
     SDL_Window* m_window = nullptr;
     SDL_Surface* m_canvas = nullptr;
     TTF_Font* m_font = nullptr;
+    std::vector<size_t> m_columns;  // DrawImage's image offset of each column drawn, kept between frames
 };
 
 }  // namespace quarvo::tool
