@@ -7,7 +7,6 @@
 // the frame grabber together), each camera's frame rate and pacing error (from the buffers' time
 // stamps), and the time opening, starting, stopping and closing all cameras take. It prints one
 // row of a Markdown table.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -26,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/ProcessUsage.h"
 #include "bench/QuarvoCamera.h"
 #include "consumer/Errors.h"
 
@@ -69,13 +69,6 @@ std::string RigText(const Options& options) {
                 std::to_string(options.frameRate) + "\n";
     }
     return text;
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -165,13 +158,13 @@ Figures Run(const Options& options) {
     figures.startSeconds = SecondsSince(start);
 
     std::this_thread::sleep_for(std::chrono::duration<double>(kWarmUpSeconds));
-    const double cpuBefore = CpuSeconds();
+    const double cpuBefore = CurrentProcessUsage().cpuSeconds;
     start = Clock::now();
     phase = Phase::Measuring;
     std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
     phase = Phase::Done;
     figures.windowSeconds = SecondsSince(start);
-    figures.cpuSeconds = CpuSeconds() - cpuBefore;
+    figures.cpuSeconds = CurrentProcessUsage().cpuSeconds - cpuBefore;
     for (std::thread& consumer : consumers) {
         consumer.join();
     }

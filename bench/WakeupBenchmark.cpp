@@ -12,8 +12,6 @@
 // due by then, so that the cameras due within one tick share one wake-up of it.
 // Each run prints one row of a Markdown table: CPU time of the process (getrusage) over the
 // window, per frame, and context switches per frame.
-#include <sys/resource.h>
-
 #include <CLI/CLI.hpp>
 
 #include <atomic>
@@ -28,24 +26,14 @@
 #include <utility>
 #include <vector>
 
+#include "bench/ProcessUsage.h"
+
 namespace quarvo_bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 enum class Design { TimerPerCamera, PacingThread, DirectDelivery };
-
-struct Usage {
-    double cpuSeconds;
-    double switches;
-};
-
-Usage ProcessUsage() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
-    return {seconds(usage.ru_utime) + seconds(usage.ru_stime), static_cast<double>(usage.ru_nvcsw + usage.ru_nivcsw)};
-}
 
 // A camera's hand-over to its consumer, and the camera thread's own wake-up in the pacing-thread
 // design.
@@ -202,10 +190,10 @@ void Measure(Design design, const char* name, const Options& options) {
     Run run(options.cameras, options.frameRate, std::chrono::microseconds(options.tickUs));
     run.Start(design);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const Usage before = ProcessUsage();
+    const ProcessUsage before = CurrentProcessUsage();
     const uint64_t framesBefore = run.Frames();
     std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
-    const Usage after = ProcessUsage();
+    const ProcessUsage after = CurrentProcessUsage();
     const double frames = static_cast<double>(run.Frames() - framesBefore);
     run.Stop();
     const double cpu = after.cpuSeconds - before.cpuSeconds;

@@ -82,4 +82,8 @@ ToolRun RunTool(const std::vector<std::string>& arguments, const std::map<std::s
     return run;
 }
 
+std::string TestProducer(const std::string& name) {
+    return std::string(QUARVO_TEST_PRODUCERS_DIR) + "/" + name + ".cti";
+}
+
 }  // namespace quarvo_test

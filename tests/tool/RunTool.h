@@ -20,4 +20,7 @@ struct ToolRun {
 // environment: variables to set (an empty value removes the variable).
 ToolRun RunTool(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {});
 
+// The path of one of the producers built for the tool's tests (FailingInterface, ...).
+std::string TestProducer(const std::string& name);
+
 }  // namespace quarvo_test

@@ -3,7 +3,6 @@
 // codes and messages of bad usage and refused requests, the bench figures; and against test
 // producers that differ from Quarvo as other vendors' do.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,35 +13,13 @@
 
 #include "framegrabber/Quibbon.h"
 #include "simulator/PatternGenerator.h"
+#include "tool/PngFile.h"
 #include "tool/RunTool.h"
 
 namespace fs = std::filesystem;
 
 namespace quarvo_test {
 namespace {
-
-struct Png {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint32_t channels = 0;
-    std::vector<uint8_t> pixels;
-};
-
-Png ReadPng(const fs::path& file) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    Png png;
-    if (!png_image_begin_read_from_file(&image, file.c_str())) {
-        ADD_FAILURE() << file << ": " << image.message;
-        return png;
-    }
-    png.channels = PNG_IMAGE_SAMPLE_CHANNELS(image.format);
-    png.width = image.width;
-    png.height = image.height;
-    png.pixels.resize(PNG_IMAGE_SIZE(image));
-    EXPECT_TRUE(png_image_finish_read(&image, nullptr, png.pixels.data(), 0, nullptr)) << image.message;
-    return png;
-}
 
 std::vector<fs::path> FilesIn(const std::string& folder) {
     std::vector<fs::path> files(fs::directory_iterator(folder), fs::directory_iterator{});
@@ -287,10 +264,6 @@ TEST_F(Tool, BenchReportsNoLatencyFromACameraClock) {
                              "Restored ExposureTime = 10000, AcquisitionFrameRateEnable = true\n"}) {
         EXPECT_NE(std::string::npos, run.out.find(text)) << text << " missing in\n" << run.out;
     }
-}
-
-std::string TestProducer(const std::string& name) {
-    return std::string(QUARVO_TEST_PRODUCERS_DIR) + "/" + name + ".cti";
 }
 
 // A producer that names its documents only through GCGetPortURLInfo, an http: URL first.

@@ -4,7 +4,6 @@
 // overlay's figures are those of the acquisition; the keys pause and save; and without a display
 // the viewer says so and points to grab.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +11,13 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "consumer/ImageConverter.h"
 #include "framegrabber/Quibbon.h"
 #include "simulator/PatternGenerator.h"
+#include "tool/PngFile.h"
 #include "tool/RunTool.h"
 #include "tool/VirtualDisplay.h"
 
@@ -75,17 +76,11 @@ Dump ReadDump(const std::string& path) {
             dump.status = line.substr(7);
         }
     }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, (path + ".png").c_str())) {
-        ADD_FAILURE() << path << ".png: " << image.message;
-        return dump;
-    }
-    image.format = PNG_FORMAT_RGB;
-    dump.width = static_cast<int>(image.width);
-    dump.height = static_cast<int>(image.height);
-    dump.pixels.resize(PNG_IMAGE_SIZE(image));
-    EXPECT_TRUE(png_image_finish_read(&image, nullptr, dump.pixels.data(), 0, nullptr)) << image.message;
+    Png window = ReadPng(path + ".png");
+    EXPECT_EQ(3u, window.channels) << path << ".png is not RGB";
+    dump.width = static_cast<int>(window.width);
+    dump.height = static_cast<int>(window.height);
+    dump.pixels = std::move(window.pixels);
     return dump;
 }
 
@@ -251,13 +246,9 @@ TEST_F(Viewer, PausesAndSavesTheFrameShown) {
     char name[32];
     std::snprintf(name, sizeof name, "Cam00-%08llu.png", static_cast<unsigned long long>(later.frame));
     EXPECT_NE(std::string::npos, run.out.find(std::string("Saved ") + At(name))) << run.out;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, At(name).c_str())) << image.message;
-    ASSERT_EQ(PNG_FORMAT_GRAY, image.format);
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
-    EXPECT_TRUE(pixels == Expected(kMono8, 640, 480, Quibbon::kPatternMovingRamp, later.frame).pixels);
+    const Png saved = ReadPng(At(name));
+    ASSERT_EQ(1u, saved.channels) << "a grey PNG";
+    EXPECT_TRUE(saved.pixels == Expected(kMono8, 640, 480, Quibbon::kPatternMovingRamp, later.frame).pixels);
 }
 
 // A camera that waits for its trigger shows nothing until t fires TriggerSoftware, then the one
@@ -291,7 +282,7 @@ TEST_F(Viewer, TriggersTheCameraAndListsTheKeys) {
 // An interface that does not open is reported, the devices of the others are shown, and the exit
 // code says that something failed.
 TEST_F(Viewer, ShowsTheDevicesOfTheInterfacesThatOpen) {
-    const ToolRun run = View({"--cti", std::string(QUARVO_TEST_PRODUCERS_DIR) + "/FailingInterface.cti", "--all"},
+    const ToolRun run = View({"--cti", TestProducer("FailingInterface"), "--all"},
                              "frames 2; dump " + At("rest") + "; q");
     EXPECT_EQ(1, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("interface QB::Board0 skipped: TLOpenInterface failed with GC_ERR_IO"))
